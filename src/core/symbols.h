@@ -1,0 +1,34 @@
+// The three name tables: constants, pattern labels and program labels.
+// Every lookup and every change of a stored name goes through here, so the
+// tables can be indexed without touching their users. First match wins.
+// Writes definitions[].name, patternMemory[].label, programLabels, labelCount,
+// labelWidth.
+#pragma once
+
+#include <cstdint>
+
+#include "core/asm_state.h"
+
+namespace qvek {
+
+/// Returns the first definitions entry below limit named exactly name, or -1.
+int findDefinition(const AsmState& st, const char* name, uint32_t limit = kMaxDefinitions);
+/// Returns the first pattern slot labelled exactly name, or -1.
+int findPatternLabel(const AsmState& st, const char* name);
+/// Returns the first program label below labelCount named exactly name, or -1.
+int findProgramLabel(const AsmState& st, const char* name);
+
+/// Names definitions entry index (the name must fit a token).
+void setDefinitionName(AsmState& st, uint32_t index, const char* name);
+/// Relabels a pattern slot; an empty label frees it.
+void setPatternLabel(AsmState& st, uint32_t slot, const char* label);
+/// Appends a program label at address; returns its index, or -1 when the table is full.
+int addProgramLabel(AsmState& st, const char* name, uint32_t address);
+
+/// Raises labelWidth to the length of a label or constant name.
+void widenLabelColumn(AsmState& st, const char* name);
+
+/// Copies text into a field of capacity bytes, cut to fit; returns false when it was cut.
+bool copyText(char* field, uint32_t capacity, const char* text);
+
+}  // namespace qvek

@@ -1,0 +1,51 @@
+#include "output/load_file.h"
+
+#include <cstdarg>
+
+#include "core/messages.h"
+
+namespace qvek {
+
+void formatTimeStamp(char (&stamp)[kTimeStampSize], std::time_t when, bool utc) {
+    std::tm parts{};
+    const std::tm* converted = utc ? gmtime_r(&when, &parts) : localtime_r(&when, &parts);
+    if (converted == nullptr || std::strftime(stamp, sizeof stamp, "%d-%b-%Y %H:%M:%S", &parts) == 0)
+        stamp[0] = '\0';
+}
+
+uint32_t patternSlotsWritten(const AsmState& st) {
+    const uint32_t used = st.patternHighWater < kPatternSlots ? st.patternHighWater : kPatternSlots;
+    if (st.outputFormat == DebugHwFormat) return used;
+    return (used + 3) / 4 * 4;  // whole rows of four
+}
+
+uint32_t programWordsWritten(const AsmState& st) {
+    // Not the quotient taken upward: a size that is a multiple of 4 gets one more word.
+    const uint32_t words = st.programHighWater / 4 + 1;
+    return words < kProgramNibbles / 4 ? words : kProgramNibbles / 4;
+}
+
+void warnUnloadedPatterns(AsmState& st) {
+    for (uint32_t slot = patternSlotsWritten(st); slot < kPatternSlots; slot++) {
+        const PatternWord& word = st.patternMemory[slot];
+        if (word.label[0] == '\0') continue;
+        warning(st,
+                "\nWARNING:- Pattern memory value %s at address 0x%4.4x lies beyond the pattern segment of the load "
+                "file and will not be loaded",
+                word.label, 2 * slot);
+    }
+}
+
+void emit(const AsmState& st, FILE* out, const char* format, ...) {
+    va_list args;
+    if (st.dumpListing) {
+        va_start(args, format);
+        vfprintf(st.console, format, args);
+        va_end(args);
+    }
+    va_start(args, format);
+    vfprintf(out, format, args);
+    va_end(args);
+}
+
+}  // namespace qvek

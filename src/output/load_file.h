@@ -1,0 +1,36 @@
+// The two load-file layouts and what they share: the time stamp, the echo of
+// the data rows in dump mode, and how much pattern memory each layout loads.
+// The writers only read AsmState; warnUnloadedPatterns writes warningCount.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+#include "core/asm_state.h"
+
+namespace qvek {
+
+constexpr char kAssemblerName[] = "QIRV TOLVARE ASSEMBLER";
+constexpr char kAssemblerVersion[] = "5.0";
+constexpr size_t kTimeStampSize = 26;  // "05-Mar-2024 14:07:09" and room to spare
+
+/// Formats an instant as "%d-%b-%Y %H:%M:%S", in local time or in UTC.
+void formatTimeStamp(char (&stamp)[kTimeStampSize], std::time_t when, bool utc);
+
+/// Writes the debug-hardware layout: one line per 16-bit word.
+void writeDebugHwFile(const AsmState& st, FILE* out, const char* sourceName, const char* stamp);
+/// Writes the configuration-tool layout: rows of four pattern words, then eight program words.
+void writeConfigToolFile(const AsmState& st, FILE* out, const char* sourceName, const char* stamp);
+
+/// Returns how many pattern slots, from slot 0, the selected layout writes.
+uint32_t patternSlotsWritten(const AsmState& st);
+/// Returns how many 16-bit program words both layouts write: programHighWater / 4 + 1.
+uint32_t programWordsWritten(const AsmState& st);
+/// Warns once for each labelled pattern word in a slot the load file will not reach.
+void warnUnloadedPatterns(AsmState& st);
+
+/// Writes a data piece to the load file, echoing it first to the console in dump mode.
+void emit(const AsmState& st, FILE* out, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+}  // namespace qvek

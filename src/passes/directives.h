@@ -1,0 +1,19 @@
+// The directives of pass 1: DEF with its left-to-right NOT/AND/OR/XOR chains,
+// PAT by address and sequential, ORG PGM and ORG PAT. Writes definitions,
+// definitionCount, patternMemory, patternPointer, programCounter, the address
+// of an ORG PGM line's label, labelWidth and both counts.
+#pragma once
+
+#include "core/asm_state.h"
+#include "passes/statement.h"
+
+namespace qvek {
+
+/// Carries out a DEF statement; returns 0, or -1 when the constant table is full.
+int defineConstant(AsmState& st, const Statement& s);
+/// Carries out a PAT statement; returns 0, or -1 after a reported failure.
+int storePattern(AsmState& st, const Statement& s);
+/// Carries out an ORG statement in pass 1; returns 0 (its faults are warnings).
+int setOrigin(AsmState& st, const Statement& s);
+
+}  // namespace qvek

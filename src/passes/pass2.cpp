@@ -1,0 +1,85 @@
+#include "passes/pass2.h"
+
+#include <cstring>
+
+#include "core/keywords.h"
+#include "core/messages.h"
+#include "core/numbers.h"
+#include "core/operands.h"
+#include "core/symbols.h"
+#include "passes/statement.h"
+
+namespace qvek {
+
+namespace {
+
+int fillTargets(AsmState& st, const InstructionFormat& format, const Statement& s) {
+    const uint32_t start = st.programCounter;
+    for (uint8_t i = 0; i < format.fieldCount; i++) {
+        const OperandField& field = format.fields[i];
+        if (field.pass != 2) continue;
+        st.programCounter = start + field.offset - 1;
+        const int label = encodeOperand(st, field.nibbles, s.operands[field.operand], st.currentLine, field.kind);
+        if (label < 0) return -1;
+        // A numeric target matches no label; its row names entry 0, as the listing always has.
+        const ProgramLabel& entry = st.programLabels[label];
+        dump(st, "\n%-*s  0x%4.4x   %3.3d", static_cast<int>(st.labelWidth), entry.name,
+             static_cast<unsigned>(entry.address), st.currentLine);
+    }
+    st.programCounter = start + format.size;
+    return 0;
+}
+
+// ORG PGM moves programCounter to where pass 1 moved it: a name counts only
+// among the constants defined before this line, and nothing is reported twice.
+void moveOrigin(AsmState& st, const Statement& s) {
+    if (std::strcmp(s.operands[1], "PGM") != 0) return;
+    const char* address = s.operands[2];
+    uint32_t origin;
+    if (address[0] == '#') {
+        const int found = findDefinition(st, address, st.definitionsPassed);
+        if (found < 0) return;
+        origin = static_cast<uint32_t>(st.definitions[found].value);
+    } else {
+        origin = readNumber(address).value;
+    }
+    if (origin < kProgramNibbles) st.programCounter = origin;
+}
+
+int includeFile(AsmState& st, const Statement& s) {
+    if (s.operands[1][0] == '\0') return 0;
+    FILE* included = nullptr;
+    if (openInclude(st, s.operands[1], &included) < 0) return -1;
+    return runPass2(st, included);
+}
+
+int carryOut(AsmState& st, StatementCode code, const Statement& s) {
+    if (const InstructionFormat* format = instructionFormat(code)) return fillTargets(st, *format, s);
+    switch (code) {
+        case StatementCode::Org: moveOrigin(st, s); return 0;
+        case StatementCode::Inc: return includeFile(st, s);
+        case StatementCode::Def: st.definitionsPassed++; return 0;
+        default: return 0;
+    }
+}
+
+int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
+    for (;;) {
+        const int more = nextSourceLine(st, line, stream);
+        if (more <= 0) return more;
+        if (splitStatement(st, line, s, 2, 2) < 0) return -1;
+        if (std::strlen(s.word) < 3) continue;
+        if (carryOut(st, lookupKeyword(s.word), s) < 0) return -1;
+        // Only a source that changed since pass 1 can get here; its image would be wrong.
+        if (st.programCounter >= kProgramNibbles)
+            return error(st, "\nERROR:- Program address beyond program memory on line %3.3d in file %s on pass 2. "
+                             "Did the source change?", st.currentLine, st.includeNames[0]);
+        if (st.programCounter > st.programHighWater) st.programHighWater = st.programCounter;
+    }
+}
+
+}  // namespace
+
+int runPass2(AsmState& st, FILE* stream) { return readFile(st, stream, readStatements); }
+
+}  // namespace qvek

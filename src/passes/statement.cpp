@@ -1,0 +1,105 @@
+#include "passes/statement.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/messages.h"
+#include "source/includes.h"
+#include "source/reader.h"
+
+namespace qvek {
+
+namespace {
+
+// The line reader leaves single spaces between tokens; a vertical tab is the
+// one other white-space character that survives it, and it separates too.
+bool isSeparator(char c) { return c == ' ' || c == '\v'; }
+
+// Copies the token starting at *cursor into field and moves past it; returns
+// false when the token is longer than a field holds.
+bool takeToken(const char** cursor, char* field) {
+    const char* p = *cursor;
+    while (isSeparator(*p)) p++;
+    const char* start = p;
+    while (*p != '\0' && !isSeparator(*p)) p++;
+    const size_t length = static_cast<size_t>(p - start);
+    *cursor = p;
+    if (length > kMaxTokenLength) return false;
+    std::memcpy(field, start, length);
+    field[length] = '\0';
+    return true;
+}
+
+}  // namespace
+
+int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
+    char* line = static_cast<char*>(st.allocate(kLineBufferSize));
+    Statement* s = static_cast<Statement*>(st.allocate(sizeof(Statement)));
+    int result;
+    if (line == nullptr || s == nullptr)
+        result = error(st, "\nERROR:- Out of memory for the line buffers reading file %s !", st.includeNames[0]);
+    else
+        result = loop(st, stream, line, *s);
+    std::fclose(stream);
+    std::free(line);
+    std::free(s);
+    popInclude(st);
+    return result;
+}
+
+int nextSourceLine(AsmState& st, char* line, FILE* stream) {
+    switch (readSourceLine(st, line, stream)) {
+        case LineRead: return 1;
+        case EndOfFile: return 0;
+        case LineTooLong:
+            return error(st, "\nERROR:- Line %3.3d in file %s is longer than %u characters. Assembly stopped.",
+                         st.currentLine, st.includeNames[0], kMaxLineLength);
+        case ReadFailed: break;
+    }
+    return error(st, "\nERROR:- Could not read file %s after line %3.3d !", st.includeNames[0], st.currentLine);
+}
+
+int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operands, uint32_t labelOperands) {
+    s.label[0] = '\0';
+    s.word[0] = '\0';
+    for (uint32_t i = 1; i <= kMaxOperands; i++) s.operands[i][0] = '\0';
+    s.hasLabel = line[0] == '#';
+
+    const char* cursor = line;
+    bool fits = true;
+    if (s.hasLabel) {
+        fits = takeToken(&cursor, s.label);
+        operands = labelOperands;
+    }
+    if (fits) fits = takeToken(&cursor, s.word);
+    for (uint32_t i = 1; fits && i <= operands && i <= kMaxOperands; i++) fits = takeToken(&cursor, s.operands[i]);
+    if (!fits)
+        return error(st, "\nERROR:- Token longer than %u characters on line %3.3d in file %s. Assembly stopped.",
+                     kMaxTokenLength, st.currentLine, st.includeNames[0]);
+    return 0;
+}
+
+bool isTargetFile(const AsmState& st, FILE* stream) {
+    struct stat info;
+    if (!st.targetKnown || fstat(fileno(stream), &info) != 0) return false;
+    return static_cast<uint64_t>(info.st_dev) == st.targetDevice && static_cast<uint64_t>(info.st_ino) == st.targetInode;
+}
+
+int openInclude(AsmState& st, const char* name, FILE** stream) {
+    *stream = std::fopen(name, "r");
+    if (*stream == nullptr) return error(st, "\nERROR:- Could not open include file %s !", name);
+    if (isTargetFile(st, *stream)) {
+        std::fclose(*stream);
+        return error(st, "\nERROR:- Include file %s on line %3.3d in file %s is the target file !", name,
+                     st.currentLine, st.includeNames[0]);
+    }
+    if (pushInclude(st, name) < 0) {
+        std::fclose(*stream);
+        return error(st, "\nERROR:- INCLUDE Level Overflow. Only 16 levels supported !");
+    }
+    return 0;
+}
+
+}  // namespace qvek

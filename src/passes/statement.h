@@ -1,0 +1,36 @@
+// What both passes share to read a statement: the next line with its faults
+// reported, the split into label, statement word and operand tokens, and the
+// opening of an INC file. Writes errorCount and, through the include stack,
+// includeNames, savedLines, includeDepth and currentLine.
+#pragma once
+
+#include <cstdio>
+
+#include "core/asm_state.h"
+
+namespace qvek {
+
+struct Statement {
+    char label[kTokenBufferSize];                     // "#LABEL" on a label line, else empty
+    char word[kTokenBufferSize];                      // the statement word
+    char operands[kMaxOperands + 1][kTokenBufferSize];  // operand tokens 1 to 16; [0] unused
+    bool hasLabel;                                    // the line began with '#'
+};
+
+// The statement loop of one pass over one file, given its line buffer and statement.
+using StatementLoop = int (*)(AsmState& st, FILE* stream, char* line, Statement& s);
+
+/// Runs a pass's loop over an open file with fresh line buffers, then closes the
+/// file, releases the buffers and leaves the file's include level, whatever happened.
+int readFile(AsmState& st, FILE* stream, StatementLoop loop);
+/// Reads the next line; returns 1 for a line, 0 at the end of the file, -1 after reporting a fault.
+int nextSourceLine(AsmState& st, char* line, FILE* stream);
+/// Splits a normalised line, taking at most `operands` operand tokens (a label line
+/// at most `labelOperands`); returns 0, or -1 after reporting a token over 80 characters.
+int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operands, uint32_t labelOperands);
+/// Opens an INC file and enters its include level; returns 0, or -1 after reporting why not.
+int openInclude(AsmState& st, const char* name, FILE** stream);
+/// Tells whether an open stream is the target file the run is writing.
+bool isTargetFile(const AsmState& st, FILE* stream);
+
+}  // namespace qvek

@@ -1,0 +1,22 @@
+// The source line reader: the only place source bytes are read. It strips
+// comments, carriage returns and form feeds, collapses blanks, upper-cases and
+// counts lines. Writes currentLine of AsmState.
+#pragma once
+
+#include <cstdio>
+
+#include "core/asm_state.h"
+
+namespace qvek {
+
+enum ReadResult : int {
+    LineRead = 0,      // a normalised line is in the buffer
+    EndOfFile = -1,    // the file has no further statement line
+    LineTooLong = -2,  // line currentLine is longer than kMaxLineLength once normalised
+    ReadFailed = -3,   // the stream reported an error (a directory, an I/O fault)
+};
+
+/// Delivers the next non-empty normalised line into a kLineBufferSize buffer.
+ReadResult readSourceLine(AsmState& st, char* line, FILE* stream);
+
+}  // namespace qvek
