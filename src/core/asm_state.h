@@ -53,6 +53,8 @@ struct PatternWord {
 };
 
 using Allocator = void* (*)(size_t);
+// Told the name of each include file a pass opens, exactly as the pass opened it.
+using IncludeObserver = void (*)(void* context, const char* name);
 
 struct AsmState {
     uint32_t labelWidth = kDefaultLabelWidth;   // name column width of every listing
@@ -84,6 +86,8 @@ struct AsmState {
     uint64_t targetInode = 0;                   // its inode
     FILE* console = stdout;                     // where messages, listings and echoes go
     Allocator allocate = std::malloc;           // source of the passes' line buffers
+    IncludeObserver includeObserver = nullptr;  // told of every include file opened; null = nobody
+    void* includeObserverContext = nullptr;     // handed back to includeObserver
 };
 
 }  // namespace qvek

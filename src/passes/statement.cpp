@@ -99,6 +99,7 @@ int openInclude(AsmState& st, const char* name, FILE** stream) {
         std::fclose(*stream);
         return error(st, "\nERROR:- INCLUDE Level Overflow. Only 16 levels supported !");
     }
+    if (st.includeObserver != nullptr) st.includeObserver(st.includeObserverContext, name);
     return 0;
 }
 
