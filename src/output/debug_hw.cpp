@@ -6,13 +6,6 @@
 
 namespace qvek {
 
-namespace {
-
-constexpr unsigned kPatternBase = 0x1000;
-constexpr unsigned kProgramBase = 0x4000;
-
-}  // namespace
-
 void writeDebugHwFile(const AsmState& st, FILE* out, const char* sourceName, const char* stamp) {
     if (st.patternHighWater != 0) {
         dump(st, "\n\n# COMMENT - PATTERN SEGMENT IMAGE");
@@ -21,8 +14,8 @@ void writeDebugHwFile(const AsmState& st, FILE* out, const char* sourceName, con
         const uint32_t slots = patternSlotsWritten(st);
         for (uint32_t k = 0; k < slots; k++) {
             const uint32_t value = st.patternMemory[k].value;
-            emit(st, out, "\n0x0001  0x%4.4x  0x%4.4x", kPatternBase + 2 * k, value & 0xFFFF);
-            emit(st, out, "\n0x0001  0x%4.4x  0x%4.4x", kPatternBase + 2 * k + 1, value >> 16);
+            emit(st, out, "\n0x0001  0x%4.4x  0x%4.4x", kDebugHwPatternBase + 2 * k, value & 0xFFFF);
+            emit(st, out, "\n0x0001  0x%4.4x  0x%4.4x", kDebugHwPatternBase + 2 * k + 1, value >> 16);
         }
         fputs("\n", out);
     }
@@ -33,7 +26,7 @@ void writeDebugHwFile(const AsmState& st, FILE* out, const char* sourceName, con
         const uint32_t words = programWordsWritten(st);
         for (uint32_t w = 0; w < words; w++) {
             const uint8_t* nibble = &st.programImage[4 * w];
-            emit(st, out, "\n0x0001  0x%4.4x  0x%1x%1x%1x%1x", kProgramBase + w, nibble[3], nibble[2], nibble[1],
+            emit(st, out, "\n0x0001  0x%4.4x  0x%1x%1x%1x%1x", kDebugHwProgramBase + w, nibble[3], nibble[2], nibble[1],
                  nibble[0]);
         }
         fputs("\n# END OF PROGRAM SEGMENT\n", out);

@@ -15,6 +15,11 @@ constexpr char kAssemblerName[] = "QIRV TOLVARE ASSEMBLER";
 constexpr char kAssemblerVersion[] = "5.0";
 constexpr size_t kTimeStampSize = 26;  // "05-Mar-2024 14:07:09" and room to spare
 
+// The debug-hardware layout's single address map of 16-bit words.
+constexpr unsigned kDebugHwTag = 0x0001;          // first field of every data line
+constexpr unsigned kDebugHwPatternBase = 0x1000;  // slot k at 0x1000 + 2k (low half) and the next (high)
+constexpr unsigned kDebugHwProgramBase = 0x4000;  // program word w at 0x4000 + w
+
 /// Formats an instant as "%d-%b-%Y %H:%M:%S", in local time or in UTC.
 void formatTimeStamp(char (&stamp)[kTimeStampSize], std::time_t when, bool utc);
 
