@@ -1,0 +1,135 @@
+// Source text from a load image. It must assemble to the same images and to
+// the same load file bar its header: the same pattern words, the same program
+// nibbles, and used sizes that make the writers write the same number of
+// words and rows.
+#include <cstring>
+
+#include "inspect/listing.h"
+
+namespace qvek {
+
+namespace {
+
+constexpr uint32_t kMaxOrgPatSlot = 511;  // ORG PAT takes host addresses up to 1023 only
+constexpr int kStatementColumn = 8;       // statements start here, after the label column
+
+// A statement line, with an optional label and the comment that shows where it came from.
+void writeLine(FILE* out, const char* label, const char* statement, const char* comment) {
+    char line[kTokenBufferSize + kStatementTextSize + 2];
+    if (label[0] != '\0' && std::strlen(label) + 1 + std::strlen(statement) > kMaxLineLength) {
+        std::fprintf(out, "%s\n", label);  // a label alone labels the next statement
+        label = "";
+    }
+    std::snprintf(line, sizeof line, "%-*s %s", kStatementColumn - 1, label, statement);
+    if (comment[0] == '\0')
+        std::fprintf(out, "%s\n", line);
+    else
+        std::fprintf(out, "%-*s * %s\n", kCommentColumn, line, comment);
+}
+
+// The smallest used size of program memory for which the writers write as many words as the file holds.
+uint32_t programSizeNeeded(const LoadImage& image) {
+    const uint32_t words = image.programWords;
+    if (words == 0) return 0;
+    if (image.layout == DebugHwFormat) return words == 1 ? 1 : 4 * (words - 1);
+    return words > kProgramRowWords ? 4 * (words - kProgramRowWords) : 0;
+}
+
+void writeConstants(const Names& names, FILE* out) {
+    if (names.st == nullptr) return;
+    for (uint32_t i = 0; i < names.st->definitionCount && i < kMaxDefinitions; i++)
+        if (names.firstDefinition[i])
+            std::fprintf(out, "DEF %s H%8.8X\n", names.st->definitions[i].name,
+                         static_cast<uint32_t>(names.st->definitions[i].value));
+}
+
+void writePatterns(const Inspection& in, FILE* out) {
+    const LoadImage& image = in.image;
+    const AsmState* st = in.names.st;
+    const auto label = [&](uint32_t k) { return st != nullptr ? st->patternMemory[k].label : ""; };
+    // A configuration-tool file rounds the used size up to whole rows: any size in the last row will do.
+    uint32_t slots = 0;
+    for (uint32_t k = 0; k < image.patternSlots; k++)
+        if (image.patternValues[k] != 0 || label(k)[0] != '\0') slots = k + 1;
+    uint32_t least = image.patternSlots;
+    if (image.layout == ConfigToolFormat) least = image.patternSlots >= kPatternRowSlots ? image.patternSlots - 3 : 0;
+    if (slots < least) slots = least;
+    if (slots == 0) return;
+    std::fprintf(out, "* Pattern memory: %u %s\n", slots, slots == 1 ? "word" : "words");
+    uint32_t pointer = 0;
+    for (uint32_t k = 0; k < slots; k++) {
+        const bool last = k + 1 == slots;
+        if (image.patternValues[k] == 0 && label(k)[0] == '\0' && !last) continue;
+        // Zero words not written stay zero; ORG PAT skips them where it can reach.
+        if (pointer < k && k - pointer >= kMinZeroSlots && k <= kMaxOrgPatSlot) {
+            std::fprintf(out, "ORG PAT H%4.4X\n", 2 * k);
+            pointer = k;
+        }
+        for (; pointer < k; pointer++) std::fprintf(out, "PAT H00000000\n");
+        if (label(k)[0] != '\0')
+            std::fprintf(out, "PAT %s H%8.8X\n", label(k), image.patternValues[k]);
+        else
+            std::fprintf(out, "PAT H%8.8X\n", image.patternValues[k]);
+        pointer++;
+    }
+}
+
+// Labels of an address that no statement of the text starts: placed by origin and a label line.
+uint32_t writeLabelsAt(const Inspection& in, uint32_t address, uint32_t counter, FILE* out) {
+    int label = labelAt(in.names, address);
+    if (label < 0) return counter;
+    if (counter != address) std::fprintf(out, "        ORG PGM H%3.3X\n", address);
+    for (; label >= 0; label = nextLabelAt(in.names, label))
+        std::fprintf(out, "%s\n", in.names.st->programLabels[label].name);
+    return address;
+}
+
+void writeProgram(const Inspection& in, FILE* out) {
+    const Names& names = in.names;
+    const Disassembly& program = in.program;
+    if (!in.image.program.present) return;
+    std::fprintf(out, "* Program memory: %u %s\n", in.image.programWords,
+                 in.image.programWords == 1 ? "word" : "words");
+    uint32_t counter = 0;  // programCounter when the text is assembled
+    for (uint32_t i = 0; i < program.count; i++) {
+        const ProgramItem& item = program.items[i];
+        if (item.kind == ItemKind::ZeroRun || item.address >= program.usedEnd) {
+            // Zero nibbles are left out; the next statement's origin steps over them.
+            counter = writeLabelsAt(in, item.address, counter, out);
+            continue;
+        }
+        if (counter != item.address) std::fprintf(out, "        ORG PGM H%3.3X\n", item.address);
+        int label = labelAt(names, item.address);
+        for (int next = nextLabelAt(names, label); next >= 0; label = next, next = nextLabelAt(names, next))
+            std::fprintf(out, "%s\n", names.st->programLabels[label].name);
+        char statement[kStatementTextSize];
+        statementText(item.instruction, names, statement);
+        char comment[32];
+        int used = std::snprintf(comment, sizeof comment, "0x%3.3x ", item.address);
+        for (uint32_t n = 0; n < item.size && used + 1 < static_cast<int>(sizeof comment); n++)
+            comment[used++] = "0123456789abcdef"[in.image.programImage[item.address + n]];
+        comment[used] = '\0';
+        writeLine(out, label >= 0 ? names.st->programLabels[label].name : "", statement, comment);
+        counter = item.address + item.size;
+    }
+    // The last origin sets the used size, and with it the words the writers write.
+    const uint32_t size = programSizeNeeded(in.image);
+    if (counter < size) std::fprintf(out, "        ORG PGM H%3.3X\n", size);
+}
+
+}  // namespace
+
+void writeSourceText(const Inspection& in, FILE* out) {
+    const SegmentHeader& header = firstHeader(in.image);
+    std::fprintf(out, "* Source text of %s, %s layout\n", in.loadName,
+                 in.image.layout == DebugHwFormat ? "debug-hardware" : "configuration-tool");
+    std::fprintf(out, "* generated from %s on %s\n", header.sourceName, header.timeStamp);
+    if (in.image.appended)
+        std::fprintf(out, "* The %llu bytes appended from line %u are not part of the images\n",
+                     static_cast<unsigned long long>(in.image.appendedSize), in.image.appendedLine);
+    writeConstants(in.names, out);
+    writePatterns(in, out);
+    writeProgram(in, out);
+}
+
+}  // namespace qvek
