@@ -1,0 +1,184 @@
+#include "tools/dump_options.h"
+
+#include <getopt.h>
+
+#include <cstring>
+
+#include "output/load_file.h"
+
+namespace qvek {
+
+namespace {
+
+const char kHelp[] =
+    "Usage: qvekdump [OPTION]... LOADFILE\n"
+    "  or:  qvekdump --make-deps [--target=TARGET] [--output=FILE] SOURCE\n"
+    "Inspect a load file written by qvek: list its pattern memory and disassemble\n"
+    "its program memory, write it as source text, or convert it to the other\n"
+    "layout, to $readmemh or to Intel HEX. Both layouts are read, told apart by\n"
+    "their first line: \"##\" configuration tool, \"#\" debug hardware.\n"
+    "\n"
+    "Modes (the listing is the default):\n"
+    "  -S, --asm               write source text that qvek assembles to the same\n"
+    "                          images and the same load file (bar its header); the\n"
+    "                          address and nibbles of each statement follow it as\n"
+    "                          a comment\n"
+    "  -c, --convert=LAYOUT    rewrite the load file in LAYOUT: debughw (qvek -i)\n"
+    "                          or configtool (qvek -p); the header keeps its source\n"
+    "                          name and time stamp, and content appended behind the\n"
+    "                          images is copied behind them unchanged\n"
+    "  -m, --readmemh=MEMORY   write MEMORY, program or pattern, for $readmemh: a\n"
+    "                          comment line, then one word a line from word 0,\n"
+    "                          4 hexadecimal digits a program word (16 bits),\n"
+    "                          8 a pattern word (32 bits)\n"
+    "  -x, --ihex=MEMORY       write MEMORY, program or pattern, as Intel HEX:\n"
+    "                          program word w at byte address 2w, pattern word k\n"
+    "                          at byte address 4k, least significant byte first,\n"
+    "                          16 bytes to a data record, then the end record\n"
+    "  -M, --make-deps         print a make rule as gcc -MD -MP writes one: the\n"
+    "                          target, SOURCE and every file it includes,\n"
+    "                          recursively, each once, then an empty rule for\n"
+    "                          each included file\n"
+    "\n"
+    "Options:\n"
+    "  -s, --source=FILE       name program labels, pattern labels and constants\n"
+    "                          in the listing and the source text from FILE, which\n"
+    "                          is assembled silently as qvek would; a warning says\n"
+    "                          so when it does not give this load file\n"
+    "  -t, --target=TARGET     the target of the make rule (default: SOURCE with\n"
+    "                          its extension replaced by .ucd)\n"
+    "  -o, --output=FILE       write to FILE instead of standard output; FILE is\n"
+    "                          removed again when it cannot be written whole\n"
+    "  -h, --help              display this help and exit\n"
+    "  -V, --version           output version information and exit\n"
+    "\n"
+    "The listing shows a summary, the constants, the pattern memory (host address,\n"
+    "which is twice the slot, value and label) and the program memory, one\n"
+    "statement a line: nibble address, the nibbles in address order, label and\n"
+    "statement. JCB TARGET 0 is shown as JMP TARGET. A run of 4 or more zero\n"
+    "nibbles (2 or more zero pattern words) is shown as one line; the zero nibbles\n"
+    "after the last instruction are unused. A constant names an operand only when\n"
+    "no other constant has its value.\n"
+    "\n"
+    "The configuration-tool layout holds whole rows of 4 pattern and 8 program\n"
+    "words. Converted to the debug-hardware layout, every word of the rows is\n"
+    "written, so that the same memory is loaded; converted the other way, the last\n"
+    "rows are filled up with zero words, as qvek does. Content after the images\n"
+    "(appended with qvek -a) is reported with its line, byte offset and size.\n"
+    "\n"
+    "Exit status: 0 on success; 1 when a file cannot be read, parsed or written,\n"
+    "or the source does not assemble; 2 for a mistake on the command line.\n";
+
+const option kLongOptions[] = {
+    {"asm", no_argument, nullptr, 'S'},
+    {"convert", required_argument, nullptr, 'c'},
+    {"readmemh", required_argument, nullptr, 'm'},
+    {"ihex", required_argument, nullptr, 'x'},
+    {"make-deps", no_argument, nullptr, 'M'},
+    {"source", required_argument, nullptr, 's'},
+    {"target", required_argument, nullptr, 't'},
+    {"output", required_argument, nullptr, 'o'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+constexpr char kShortOptions[] = ":Sc:m:x:Ms:t:o:hV";  // ':' first: a missing argument returns ':'
+
+int usageError(const char* format, const char* a, const char* b = "") {
+    std::fprintf(stderr, format, a, b);
+    std::fputs(" Try qvekdump --help\n", stderr);
+    return -1;
+}
+
+int chooseMode(DumpOptions& options, DumpMode mode, const char* option) {
+    if (options.modeOption != nullptr && options.mode != mode)
+        return usageError("\nERROR:- Options %s and %s cannot be combined.", options.modeOption, option);
+    options.mode = mode;
+    options.modeOption = option;
+    return 0;
+}
+
+int readMemory(DumpOptions& options, const char* option, const char* word) {
+    if (std::strcmp(word, "program") == 0)
+        options.memory = Memory::Program;
+    else if (std::strcmp(word, "pattern") == 0)
+        options.memory = Memory::Pattern;
+    else
+        return usageError("\nERROR:- Unknown memory %s for %s: program or pattern.", word, option);
+    return 0;
+}
+
+int readLayout(DumpOptions& options, const char* word) {
+    if (std::strcmp(word, "debughw") == 0)
+        options.layout = DebugHwFormat;
+    else if (std::strcmp(word, "configtool") == 0)
+        options.layout = ConfigToolFormat;
+    else
+        return usageError("\nERROR:- Unknown layout %s for --convert: debughw or configtool.", word);
+    return 0;
+}
+
+// Options that only some modes read.
+int checkCombination(const DumpOptions& options) {
+    const bool names = options.mode == DumpMode::Listing || options.mode == DumpMode::SourceText;
+    if (options.sourceName != nullptr && !names)
+        return usageError("\nERROR:- Option --source names things in the listing and with --asm only, not with %s.",
+                          options.modeOption);
+    if (options.targetName != nullptr && options.mode != DumpMode::MakeDeps)
+        return usageError("\nERROR:- Option --target belongs to --make-deps.", "");
+    return 0;
+}
+
+}  // namespace
+
+int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
+    opterr = 0;  // the mistakes are reported here, in this program's words
+    optind = 1;
+    for (;;) {
+        const int c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
+        if (c == -1) break;
+        int status = 0;
+        switch (c) {
+            case 'S': status = chooseMode(options, DumpMode::SourceText, "--asm"); break;
+            case 'c':
+                status = chooseMode(options, DumpMode::Convert, "--convert");
+                if (status == 0) status = readLayout(options, optarg);
+                break;
+            case 'm':
+                status = chooseMode(options, DumpMode::Readmemh, "--readmemh");
+                if (status == 0) status = readMemory(options, "--readmemh", optarg);
+                break;
+            case 'x':
+                status = chooseMode(options, DumpMode::IntelHex, "--ihex");
+                if (status == 0) status = readMemory(options, "--ihex", optarg);
+                break;
+            case 'M': status = chooseMode(options, DumpMode::MakeDeps, "--make-deps"); break;
+            case 's': options.sourceName = optarg; break;
+            case 't': options.targetName = optarg; break;
+            case 'o': options.outputName = optarg; break;
+            case 'h': options.help = true; break;
+            case 'V': options.version = true; break;
+            case ':': return usageError("\nERROR:- Option %s needs an argument.", argv[optind - 1]);
+            default: {
+                char word[3] = {'-', static_cast<char>(optopt), '\0'};
+                return usageError("\nERROR:- Unknown option %s.", optopt != 0 ? word : argv[optind - 1]);
+            }
+        }
+        if (status < 0) return -1;
+    }
+    if (options.help || options.version) return 0;
+    const char* what = options.mode == DumpMode::MakeDeps ? "source" : "load file";
+    if (optind >= argc) return usageError("\nERROR:- No %s named.", what);
+    if (optind + 1 < argc) return usageError("\nERROR:- One %s only: %s and more were named.", what, argv[optind]);
+    options.fileName = argv[optind];
+    if (options.modeOption == nullptr) options.modeOption = "the listing";
+    return checkCombination(options);
+}
+
+void printDumpHelp(FILE* out) { std::fputs(kHelp, out); }
+
+void printDumpVersion(FILE* out) {
+    std::fprintf(out, "qvekdump (qvek) %s\nLoad-file inspector of the qvek sequencer assembler.\n", kAssemblerVersion);
+}
+
+}  // namespace qvek
