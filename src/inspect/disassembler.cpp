@@ -216,8 +216,9 @@ int constantNamed(const Names& names, uint32_t value) {
 
 const char* patternLabelOf(const Names& names, uint32_t slot) {
     if (names.st == nullptr || slot >= names.patternSlots || slot >= kPatternSlots) return nullptr;
+    // LPP looks up only '#' names, and finds the first slot of each.
     const char* label = names.st->patternMemory[slot].label;
-    if (label[0] == '\0' || findPatternLabel(*names.st, label) != static_cast<int>(slot)) return nullptr;
+    if (label[0] != '#' || findPatternLabel(*names.st, label) != static_cast<int>(slot)) return nullptr;
     return label;
 }
 

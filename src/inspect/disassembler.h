@@ -68,7 +68,7 @@ void statementText(const Instruction& instruction, const Names& names, char (&te
 void numberText(uint32_t value, uint32_t digits, char* text, size_t size);
 /// Returns the one '#' constant whose value is value, or -1 when none or several have it.
 int constantNamed(const Names& names, uint32_t value);
-/// Returns the label of a pattern slot when it is that label's first slot, or null.
+/// Returns the '#' label of a pattern slot the load file holds when it is that label's first slot, or null.
 const char* patternLabelOf(const Names& names, uint32_t slot);
 
 }  // namespace qvek

@@ -55,12 +55,12 @@ int writeLayout(const LoadImage& image, OutputFormat layout, FILE* out) {
 void writeReadmemh(const LoadImage& image, Memory memory, const char* loadName, FILE* out) {
     const SegmentHeader& header = firstHeader(image);
     if (memory == Memory::Program) {
-        std::fprintf(out, "// Program memory of %s (source %s): %u words of 16 bits from word 0\n", loadName,
-                     header.sourceName, image.programWords);
+        std::fprintf(out, "// Program memory of %s (source %s): %u %s of 16 bits from word 0\n", loadName,
+                     header.sourceName, image.programWords, image.programWords == 1 ? "word" : "words");
         for (uint32_t w = 0; w < image.programWords; w++) std::fprintf(out, "%4.4x\n", programWord(image, w));
     } else {
-        std::fprintf(out, "// Pattern memory of %s (source %s): %u words of 32 bits from slot 0\n", loadName,
-                     header.sourceName, image.patternSlots);
+        std::fprintf(out, "// Pattern memory of %s (source %s): %u %s of 32 bits from slot 0\n", loadName,
+                     header.sourceName, image.patternSlots, image.patternSlots == 1 ? "word" : "words");
         for (uint32_t k = 0; k < image.patternSlots; k++) std::fprintf(out, "%8.8x\n", image.patternValues[k]);
     }
 }

@@ -351,7 +351,9 @@ int readLoadFile(FILE* in, LoadImage& image) {
     int result;
     if (!nextLine(p.r)) {
         result = std::ferror(in) ? fault(p, 0, "Read error")
-                                 : fault(p, 0, "Empty (a failed assembly leaves its target empty)");
+                                 : fault(p, 0,
+                                         "Empty file, without a header (a failed assembly leaves its target empty, as "
+                                         "does the debug-hardware layout of a source without any words)");
     } else if (isLine(p.r.text, kConfigToolText.mark)) {
         image.layout = ConfigToolFormat;
         result = readConfigTool(p);

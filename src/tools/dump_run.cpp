@@ -83,9 +83,8 @@ std::unique_ptr<AsmState> sourceNames(const char* sourceName, const Inspection& 
         case SourceResult::CannotOpen: report("\nERROR:- Cannot open source file %s", sourceName); return nullptr;
         case SourceResult::Pass1Failed:
         case SourceResult::Pass2Failed:
-            report(
-                "\nERROR:- Source file %s does not assemble (%d errors; qvek reports them). No names taken from it !",
-                sourceName, st->errorCount);
+            report("\nERROR:- Source file %s does not assemble; qvek reports why. No names taken from it !",
+                   sourceName);
             return nullptr;
     }
     char difference[kDifferenceTextSize];
@@ -171,8 +170,7 @@ int makeDependencies(const DumpOptions& options) {
             return kFailureStatus;
         case SourceResult::Pass1Failed:
         case SourceResult::Pass2Failed:
-            report("\nERROR:- Source file %s does not assemble (%d errors; qvek reports them). No rule written !",
-                   options.fileName, st->errorCount);
+            report("\nERROR:- Source file %s does not assemble; qvek reports why. No rule written !", options.fileName);
             return kFailureStatus;
     }
     if (list->overflow) {
