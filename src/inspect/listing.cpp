@@ -147,8 +147,8 @@ void writeItem(const Inspection& in, const ProgramItem& item, int width, FILE* o
         else if (item.address + item.size > in.program.end)
             remark = "   (runs past the words of the load file)";
     } else if (item.address >= in.program.usedEnd) {
-        std::snprintf(statement, sizeof statement, "unused: %u zero nibbles to 0x%3.3x", item.size,
-                      item.address + item.size - 1);
+        std::snprintf(statement, sizeof statement, "unused: %u zero %s to 0x%3.3x", item.size,
+                      plural(item.size, "nibble", "nibbles"), item.address + item.size - 1);
     } else {
         std::snprintf(statement, sizeof statement, "NOP x %u, zero nibbles to 0x%3.3x", item.size,
                       item.address + item.size - 1);

@@ -55,7 +55,8 @@ void writePatterns(const Inspection& in, FILE* out) {
     if (image.layout == ConfigToolFormat) least = image.patternSlots >= kPatternRowSlots ? image.patternSlots - 3 : 0;
     if (slots < least) slots = least;
     if (slots == 0) return;
-    std::fprintf(out, "* Pattern memory: %u %s\n", slots, slots == 1 ? "word" : "words");
+    std::fprintf(out, "* Pattern memory (the load file holds %u %s)\n", image.patternSlots,
+                 image.patternSlots == 1 ? "word" : "words");
     uint32_t pointer = 0;
     for (uint32_t k = 0; k < slots; k++) {
         const bool last = k + 1 == slots;
@@ -88,7 +89,7 @@ void writeProgram(const Inspection& in, FILE* out) {
     const Names& names = in.names;
     const Disassembly& program = in.program;
     if (!in.image.program.present) return;
-    std::fprintf(out, "* Program memory: %u %s\n", in.image.programWords,
+    std::fprintf(out, "* Program memory (the load file holds %u %s)\n", in.image.programWords,
                  in.image.programWords == 1 ? "word" : "words");
     uint32_t counter = 0;  // programCounter when the text is assembled
     for (uint32_t i = 0; i < program.count; i++) {

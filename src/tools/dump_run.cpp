@@ -33,6 +33,7 @@ void report(const char* format, ...) {
 struct Output {
     FILE* stream = stdout;
     const char* name = nullptr;  // null for standard output
+    bool regular = false;        // a plain file, which may be removed (never a device or a pipe)
 };
 
 bool sameFile(const char* a, const char* b) {
@@ -54,6 +55,8 @@ int openOutput(const DumpOptions& options, Output& out) {
         return -1;
     }
     out.name = options.outputName;
+    struct stat info;
+    out.regular = fstat(fileno(out.stream), &info) == 0 && S_ISREG(info.st_mode);
     return 0;
 }
 
@@ -67,7 +70,7 @@ int closeOutput(Output& out, bool succeeded) {
     }
     if (succeeded && !written)
         report("\nERROR:- Could not write %s completely !", out.name != nullptr ? out.name : "standard output");
-    if (out.name != nullptr && !(succeeded && written)) std::remove(out.name);
+    if (out.regular && !(succeeded && written)) std::remove(out.name);
     return succeeded && written ? 0 : kFailureStatus;
 }
 

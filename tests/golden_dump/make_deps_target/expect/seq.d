@@ -1,0 +1,2 @@
+build/seq.ucd: seq.qvs PARTS.INC
+PARTS.INC:
