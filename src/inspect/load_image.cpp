@@ -32,8 +32,9 @@ const LayoutText kDebugHwText = {"#",
 constexpr char kCheckLine[] = "## (CHECK THE ADDRESS REFERENCE !!)";
 const char* const kAddressKey[] = {"addr=ztkSeqPatMem", "addr=ztkSeqPgmMem"};
 constexpr char kEndLine[] = "# END OF PROGRAM SEGMENT";
-constexpr int kRowFields = 8;      // a configuration-tool row: 8 words, or 4 slots as two halves
-constexpr int kDebugHwFields = 3;  // tag, address, word
+constexpr int kRowFields = 8;             // a configuration-tool row: 8 words, or 4 slots as two halves
+constexpr int kDebugHwFields = 3;         // tag, address, word
+constexpr size_t kCopyBufferSize = 4096;  // appended content is counted and copied in pieces of this size
 
 // The load file line by line, with each line's place in the file.
 struct LineReader {
@@ -366,7 +367,7 @@ int readLoadFile(FILE* in, LoadImage& image) {
                        "'#' (debug-hardware layout)");
     }
     if (result == 0 && image.appended) {
-        char buffer[4096];
+        char buffer[kCopyBufferSize];
         size_t n;
         while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0) p.r.consumed += n;
         image.appendedSize = p.r.consumed - image.appendedOffset;
@@ -382,7 +383,7 @@ const SegmentHeader& firstHeader(const LoadImage& image) {
 int copyAppended(const LoadImage& image, FILE* in, FILE* out) {
     if (!image.appended) return 0;
     if (fseeko(in, static_cast<off_t>(image.appendedOffset), SEEK_SET) != 0) return -1;
-    char buffer[4096];
+    char buffer[kCopyBufferSize];
     uint64_t left = image.appendedSize;
     while (left > 0) {
         const size_t want = left < sizeof buffer ? static_cast<size_t>(left) : sizeof buffer;

@@ -10,8 +10,9 @@ namespace qvek {
 
 namespace {
 
-constexpr uint32_t kMaxOrgPatSlot = 511;  // ORG PAT takes host addresses up to 1023 only
-constexpr int kStatementColumn = 8;       // statements start here, after the label column
+constexpr uint32_t kMaxOrgPatSlot = 511;    // ORG PAT takes host addresses up to 1023 only
+constexpr int kStatementColumn = 8;         // statements start here, after the label column
+constexpr size_t kAddressCommentSize = 16;  // "0x123 " and the five nibbles of the longest instruction
 
 // A statement line, with an optional label and the comment that shows where it came from.
 void writeLine(FILE* out, const char* label, const char* statement, const char* comment) {
@@ -52,7 +53,10 @@ void writePatterns(const Inspection& in, FILE* out) {
     for (uint32_t k = 0; k < image.patternSlots; k++)
         if (image.patternValues[k] != 0 || label(k)[0] != '\0') slots = k + 1;
     uint32_t least = image.patternSlots;
-    if (image.layout == ConfigToolFormat) least = image.patternSlots >= kPatternRowSlots ? image.patternSlots - 3 : 0;
+    if (image.layout == ConfigToolFormat && image.patternSlots >= kPatternRowSlots)
+        least = image.patternSlots - (kPatternRowSlots - 1);
+    else if (image.layout == ConfigToolFormat)
+        least = 0;
     if (slots < least) slots = least;
     if (slots == 0) return;
     std::fprintf(out, "* Pattern memory (the load file holds %u %s)\n", image.patternSlots,
@@ -105,7 +109,7 @@ void writeProgram(const Inspection& in, FILE* out) {
             std::fprintf(out, "%s\n", names.st->programLabels[label].name);
         char statement[kStatementTextSize];
         statementText(item.instruction, names, statement);
-        char comment[32];
+        char comment[kAddressCommentSize];
         int used = std::snprintf(comment, sizeof comment, "0x%3.3x ", item.address);
         for (uint32_t n = 0; n < item.size && used + 1 < static_cast<int>(sizeof comment); n++)
             comment[used++] = "0123456789abcdef"[in.image.programImage[item.address + n]];

@@ -181,7 +181,7 @@ int makeDependencies(const DumpOptions& options) {
                kMaxDependencies);
         return kFailureStatus;
     }
-    char target[kPathBufferSize + 8];
+    char target[kPathBufferSize + sizeof ".ucd"];  // the source name may lose no more than its extension
     const char* targetName = options.targetName;
     if (targetName == nullptr) {
         if (!defaultTarget(options.fileName, target, sizeof target)) {
