@@ -60,6 +60,8 @@ void writeSummary(const Inspection& in, FILE* out) {
     const uint32_t words = image.programWords;
     if (!image.program.present)
         std::fprintf(out, "Program    none\n");
+    else if (words == 0)
+        std::fprintf(out, "Program    0 words\n");
     else if (in.program.usedEnd == 0)
         std::fprintf(out, "Program    %u %s, nibbles 0x000 to 0x%3.3x, all zero\n", words,
                      plural(words, "word", "words"), 4 * words - 1);

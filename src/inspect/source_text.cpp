@@ -48,15 +48,14 @@ void writePatterns(const Inspection& in, FILE* out) {
     const LoadImage& image = in.image;
     const AsmState* st = in.names.st;
     const auto label = [&](uint32_t k) { return st != nullptr ? st->patternMemory[k].label : ""; };
-    // A configuration-tool file rounds the used size up to whole rows: any size in the last row will do.
-    uint32_t slots = 0;
+    uint32_t slots = 0;  // up to the last word that is not zero or has a label
     for (uint32_t k = 0; k < image.patternSlots; k++)
         if (image.patternValues[k] != 0 || label(k)[0] != '\0') slots = k + 1;
+    // The used size must give the same count of words: a configuration-tool
+    // file rounds it up to whole rows, so any size in its last row will do.
     uint32_t least = image.patternSlots;
-    if (image.layout == ConfigToolFormat && image.patternSlots >= kPatternRowSlots)
-        least = image.patternSlots - (kPatternRowSlots - 1);
-    else if (image.layout == ConfigToolFormat)
-        least = 0;
+    if (image.layout == ConfigToolFormat)
+        least = image.patternSlots >= kPatternRowSlots ? image.patternSlots - (kPatternRowSlots - 1) : 0;
     if (slots < least) slots = least;
     if (slots == 0) return;
     std::fprintf(out, "* Pattern memory (the load file holds %u %s)\n", image.patternSlots,
