@@ -168,7 +168,11 @@ TEST(MakeRule, WrapsAndQuotesAsGccDoes) {
 
 TEST(MakeRule, KeepsAListOfBoundedSize) {
     auto list = std::make_unique<DependencyList>();
-    for (uint32_t i = 0; i < kMaxDependencies; i++) recordInclude(list.get(), ("F" + std::to_string(i)).c_str());
+    char name[16];
+    for (uint32_t i = 0; i < kMaxDependencies; i++) {
+        snprintf(name, sizeof name, "F%u", i);
+        recordInclude(list.get(), name);
+    }
     EXPECT_FALSE(list->overflow);
     recordInclude(list.get(), "F0");
     EXPECT_FALSE(list->overflow);

@@ -59,8 +59,11 @@ TEST_F(LoadFile, ReadsBothLayoutsAsWritten) {
 }
 
 TEST_F(LoadFile, ToleratesCarriageReturnsUpperCaseAndOddNames) {
-    std::string text = file(ConfigToolFormat);
-    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2) text.insert(at, "\r");
+    std::string text;
+    for (char c : file(ConfigToolFormat)) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
     text = edited(text, "0x5678", "0X5678");
     text = edited(text, "source file test.qvs on", "source file my run on friday.qvs on");
     ASSERT_EQ(readText(text, *image), 0) << image->error;
