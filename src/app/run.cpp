@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <memory>
 
 #include "app/options.h"
+#include "app/time_stamp.h"
 #include "core/messages.h"
 #include "core/symbols.h"
 #include "output/load_file.h"
@@ -126,7 +128,7 @@ void assemble(AsmState& st, const CommandLine& names, FILE* source, FILE* target
 
     say(st, "\n\nWriting data out\n");
     char stamp[kTimeStampSize];
-    formatTimeStamp(stamp, std::time(nullptr), false);
+    loadFileTimeStamp(st, std::getenv("SOURCE_DATE_EPOCH"), std::time(nullptr), stamp);
     if (st.outputFormat == DebugHwFormat)
         writeDebugHwFile(st, target, st.includeNames[0], stamp);
     else
