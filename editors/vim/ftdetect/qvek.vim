@@ -1,0 +1,2 @@
+" qvek sequencer assembly sources
+autocmd BufRead,BufNewFile *.qvs,*.QVS setfiletype qvek
