@@ -39,7 +39,7 @@ std::vector<std::string> assemblerKeywords() {
 // The words of every "syntax keyword GROUP word... [options]" line.
 std::vector<std::string> vimKeywords(const std::string& text) {
     static const std::set<std::string> kOptions = {"contained", "transparent", "skipwhite", "skipnl", "skipempty",
-                                                   "display",   "fold",        "conceal",   "extend",  "oneline"};
+                                                   "display",   "fold",        "conceal",   "extend", "oneline"};
     std::vector<std::string> words;
     std::istringstream lines(text);
     std::string line;

@@ -26,10 +26,18 @@ TEST(SourceDateEpoch, ReadsPlainDecimalSeconds) {
 
 TEST(SourceDateEpoch, RefusesEverythingElse) {
     const char* bad[] = {
-        "",          " 1",           "1 ",       "-1", "+1", "1e9", "0x10", "12abc", "1.5",
-        "253402300800",               // year 10000 would widen the stamp
-        "9223372036854775807",        // the largest time_t
-        "99999999999999999999999999", // far beyond any integer
+        "",
+        " 1",
+        "1 ",
+        "-1",
+        "+1",
+        "1e9",
+        "0x10",
+        "12abc",
+        "1.5",
+        "253402300800",                // year 10000 would widen the stamp
+        "9223372036854775807",         // the largest time_t
+        "99999999999999999999999999",  // far beyond any integer
     };
     for (const char* text : bad) {
         std::time_t when = 42;
