@@ -15,7 +15,8 @@ if(TARGET qvekdump)
     install(FILES man/qvekdump.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES examples/Makefile examples/main.qvs examples/COMMON.INC DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(FILES examples/Makefile examples/main.qvs examples/COMMON.INC examples/PATTERNS.INC examples/ROUTINES.INC
+    DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 set(QVEK_PACKAGE_CONTACT "qvek maintainers <qvek@example.org>"
     CACHE STRING "Maintainer field of the Debian package")

@@ -21,7 +21,7 @@ age() { find "$work/out" -type f -exec touch -d '-10 minutes' {} +; }
 build > "$work/.log" 2>&1 || { cat "$work/.log"; fail "first build failed"; }
 for f in main.ucd main.dbg; do
     [ -s "$work/out/$f" ] || fail "out/$f not built"
-    grep -qx "out/$f: main.qvs COMMON.INC" "$work/out/$f.d" || fail "out/$f.d does not name the include"
+    grep -qx "out/$f: main.qvs COMMON.INC PATTERNS.INC ROUTINES.INC" "$work/out/$f.d" || fail "out/$f.d does not name the includes"
 done
 # The Makefile must choose the layouts as qvek's own options do.
 (cd "$work" && "$qvek" -s main.qvs direct.ucd && "$qvek" -s -i main.qvs direct.dbg)
