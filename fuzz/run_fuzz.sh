@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs the assembly fuzzer from the golden cases' sources.
+#
+#   run_fuzz.sh FUZZER REPOSITORY [LIBFUZZER_FLAG...]
+#
+# The seeds are copied out of tests/golden/*/files/ at every run, so they
+# follow the cases. New inputs go to QVEK_FUZZ_CORPUS when it names a folder
+# (kept, so a later run goes on from there), otherwise to a temporary one.
+# A finding is written to QVEK_FUZZ_ARTIFACTS (default: the current folder) as
+# crash-*, leak-*, timeout-* or oom-*; replay it with `FUZZER FILE`.
+set -euo pipefail
+fuzzer=$1
+repo=$2
+shift 2
+
+artifacts=$(realpath "${QVEK_FUZZ_ARTIFACTS:-.}")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+seeds=$work/seeds
+mkdir -p "$seeds"
+n=0
+while IFS= read -r -d '' f; do
+    n=$((n + 1))
+    cp "$f" "$seeds/$n.$(basename "$f")"
+done < <(find "$repo"/tests/golden/*/files -type f -print0)
+
+corpus=${QVEK_FUZZ_CORPUS:-$work/corpus}
+mkdir -p "$corpus"
+corpus=$(realpath "$corpus")
+
+# Paths are absolute: the fuzzer changes folder around each assembly.
+"$fuzzer" -dict="$repo/fuzz/qvek.dict" -timeout=25 -artifact_prefix="$artifacts/" -print_final_stats=1 "$@" "$corpus" "$seeds"
