@@ -29,5 +29,7 @@ corpus=${QVEK_FUZZ_CORPUS:-$work/corpus}
 mkdir -p "$corpus"
 corpus=$(realpath "$corpus")
 
-# Paths are absolute: the fuzzer changes folder around each assembly.
-"$fuzzer" -dict="$repo/fuzz/qvek.dict" -timeout=25 -artifact_prefix="$artifacts/" -print_final_stats=1 "$@" "$corpus" "$seeds"
+# Paths are absolute: the fuzzer changes folder around each assembly. Its
+# folder for the source and the target is made under $work, so that it goes
+# with the run even when the fuzzer is stopped.
+TMPDIR=$work "$fuzzer" -dict="$repo/fuzz/qvek.dict" -timeout=25 -artifact_prefix="$artifacts/" -print_final_stats=1 "$@" "$corpus" "$seeds"
