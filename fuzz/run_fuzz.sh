@@ -14,7 +14,8 @@ repo=$2
 shift 2
 
 artifacts=$(realpath "${QVEK_FUZZ_ARTIFACTS:-.}")
-work=$(mktemp -d)
+# In memory where there is such a place: every input is written to a file.
+work=$(mktemp -d -p /dev/shm 2>/dev/null || mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 seeds=$work/seeds
