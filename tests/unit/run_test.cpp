@@ -146,10 +146,10 @@ TEST_F(Run, SourceGrownBeforePass2) {
 }
 
 TEST_F(Run, ConstantsAsPatternValueAndOrigin) {
-    write("main.qvs", "DEF #V H1234ABCD\nDEF #O H20\nPAT #P #V\nPAT #Q #V H10\nORG PGM #O\nRET\n");
+    write("main.qvs", "DEF #V H1234ABCD\nDEF #O H20\nPAT #P #V\nPAT #Q #V H4\nORG PGM #O\nRET\n");
     EXPECT_EQ(run({"-s", "main.qvs", "out.ucd"}), 0);
     EXPECT_EQ(st->patternMemory[0].value, 0x1234ABCDu);
-    EXPECT_EQ(st->patternMemory[8].value, 0x1234ABCDu);
+    EXPECT_EQ(st->patternMemory[2].value, 0x1234ABCDu);
     EXPECT_EQ(st->programImage[0x20], 8);
     EXPECT_EQ(st->programHighWater, 0x21u);
 }
