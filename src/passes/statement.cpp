@@ -56,6 +56,9 @@ int nextSourceLine(AsmState& st, char* line, FILE* stream) {
         case LineTooLong:
             return error(st, "\nERROR:- Line %3.3d in file %s is longer than %u characters. Assembly stopped.",
                          st.currentLine, st.includeNames[0], kMaxLineLength);
+        case ZeroByte:
+            return error(st, "\nERROR:- Line %3.3d in file %s holds a zero byte. Assembly stopped.", st.currentLine,
+                         st.includeNames[0]);
         case ReadFailed: break;
     }
     return error(st, "\nERROR:- Could not read file %s after line %3.3d !", st.includeNames[0], st.currentLine);

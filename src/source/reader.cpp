@@ -38,6 +38,11 @@ ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
             continue;
         }
         if (inComment) continue;
+        // A zero byte would end the stored line early and lose what follows it.
+        if (c == '\0') {
+            st.currentLine++;
+            return ZeroByte;
+        }
         if (c == ' ' || c == '\t') {
             if (length > 0) pendingBlank = true;
             continue;
