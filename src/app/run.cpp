@@ -80,7 +80,13 @@ void appendFile(AsmState& st, FILE* target, const char* targetName) {
 
 // Opens the source and then the target; returns the target, or null after reporting why not.
 FILE* openFiles(AsmState& st, const CommandLine& names, FILE** source) {
-    *source = std::strlen(names.sourceName) <= kMaxPathLength ? std::fopen(names.sourceName, "r") : nullptr;
+    *source = nullptr;
+    // Opening a pipe waits for a writer, and pass 2 would wait for a second one.
+    if (isPipe(names.sourceName)) {
+        error(st, "\nERROR:- Source file %s is a pipe, which cannot be read on both passes !", names.sourceName);
+        return nullptr;
+    }
+    if (std::strlen(names.sourceName) <= kMaxPathLength) *source = std::fopen(names.sourceName, "r");
     if (*source == nullptr) {
         error(st, "\nERROR:- Cannot open source file %s", names.sourceName);
         return nullptr;
@@ -117,7 +123,7 @@ void assemble(AsmState& st, const CommandLine& names, FILE* source, FILE* target
     say(st, "\n\nPass 2 of assembler");
     printListings(st);
 
-    source = std::fopen(st.includeNames[0], "r");
+    source = isPipe(st.includeNames[0]) ? nullptr : std::fopen(st.includeNames[0], "r");
     if (source == nullptr) {
         error(st, "\nERROR:- Cannot open source file %s on pass 2", st.includeNames[0]);
         return;

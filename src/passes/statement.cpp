@@ -90,7 +90,19 @@ bool isTargetFile(const AsmState& st, FILE* stream) {
     return static_cast<uint64_t>(info.st_dev) == st.targetDevice && static_cast<uint64_t>(info.st_ino) == st.targetInode;
 }
 
+bool isPipe(const char* name) {
+    struct stat info;
+    return stat(name, &info) == 0 && S_ISFIFO(info.st_mode);
+}
+
 int openInclude(AsmState& st, const char* name, FILE** stream) {
+    // Opening a pipe waits for a writer, and pass 2 would wait for a second one.
+    *stream = nullptr;
+    if (isPipe(name))
+        return error(st,
+                     "\nERROR:- Include file %s on line %3.3d in file %s is a pipe, which cannot be read on both "
+                     "passes !",
+                     name, st.currentLine, st.includeNames[0]);
     *stream = std::fopen(name, "r");
     if (*stream == nullptr) return error(st, "\nERROR:- Could not open include file %s !", name);
     if (isTargetFile(st, *stream)) {
