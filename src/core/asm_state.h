@@ -27,6 +27,9 @@ constexpr uint32_t kDefaultLabelWidth = 10;     // name column of the listings
 // platform can open (its own limit is 4096 bytes with the terminator).
 constexpr uint32_t kMaxPathLength = 4096;
 
+// FNV-1a offset basis: the digest of the lines a pass has read starts here.
+constexpr uint64_t kLineDigestSeed = 14695981039346656037ull;
+
 constexpr uint32_t kLineBufferSize = kMaxLineLength + 1;
 constexpr uint32_t kTokenBufferSize = kMaxTokenLength + 1;
 constexpr uint32_t kPathBufferSize = kMaxPathLength + 1;
@@ -81,6 +84,8 @@ struct AsmState {
     bool silent = false;                        // option s: no messages or report
     uint32_t definitionsPassed = 0;             // pass 2: DEF statements read so far, which is
                                                 // the number of entries pass 1 had made there
+    uint64_t linesDigest = kLineDigestSeed;     // every line this pass has read, in reading order
+    uint64_t pass1Digest = kLineDigestSeed;     // linesDigest at the end of pass 1, for pass 2 to match
     bool targetKnown = false;                   // the run has identified the target file
     uint64_t targetDevice = 0;                  // its device, so no source reads the target
     uint64_t targetInode = 0;                   // its inode

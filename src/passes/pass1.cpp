@@ -78,6 +78,13 @@ int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
 
 }  // namespace
 
-int runPass1(AsmState& st, FILE* stream) { return readFile(st, stream, readStatements); }
+int runPass1(AsmState& st, FILE* stream) {
+    // What the main file and its includes read is what pass 2 must read again.
+    const bool mainFile = st.includeDepth == 0;
+    if (mainFile) st.linesDigest = kLineDigestSeed;
+    const int result = readFile(st, stream, readStatements);
+    if (mainFile) st.pass1Digest = st.linesDigest;
+    return result;
+}
 
 }  // namespace qvek

@@ -80,6 +80,16 @@ int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
 
 }  // namespace
 
-int runPass2(AsmState& st, FILE* stream) { return readFile(st, stream, readStatements); }
+int runPass2(AsmState& st, FILE* stream) {
+    const bool mainFile = st.includeDepth == 0;
+    if (mainFile) st.linesDigest = kLineDigestSeed;
+    const int result = readFile(st, stream, readStatements);
+    if (!mainFile || result < 0 || st.linesDigest == st.pass1Digest) return result;
+    // Addresses that stayed in bounds are not enough: the targets were filled in for other lines.
+    return error(st,
+                 "\nERROR:- Source file %s, or a file it includes, read differently on pass 2 than on pass 1. "
+                 "Nothing written !",
+                 st.includeNames[0]);
+}
 
 }  // namespace qvek
