@@ -4,10 +4,11 @@
 # checks the exit status, the message, the closing report and what became of
 # every file involved; a crash, a sanitizer report or a hang fails it.
 #
-#   run_faults.sh QVEK CASE
+#   run_faults.sh QVEK CASE QVEKDUMP
 set -u
 qvek=$1
 case_name=$2
+qvekdump=$3
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -157,6 +158,15 @@ case_pipes() {
         fail "$last_run: no pipe message"
     run /dev/stdin p.ucd < <(printf 'NOP\n')
     expect_status 255
+
+    # The inspector names addresses from both passes, and refuses the pipe too.
+    printf 'NOP\n' > ok.qvs
+    run -s ok.qvs ok.ucd
+    timeout 30 "$qvekdump" --source PIPE.QVS ok.ucd > .out 2>&1
+    status=$?
+    last_run="qvekdump --source PIPE.QVS ok.ucd"
+    expect_status 1
+    expect_line "ERROR:- Cannot open source file PIPE.QVS"
 }
 
 case_long_line() {
