@@ -37,11 +37,17 @@ uint32_t scanInteger(const char* s, unsigned base, bool* overflow) {
 }
 
 // Base 2 counts each '1' by its place from the right; every other character is a 0 bit.
-uint32_t scanBinary(const char* s) {
+// A '1' 32 places or more from the right adds nothing, but is told.
+uint32_t scanBinary(const char* s, bool* overflow) {
     const size_t n = std::strlen(s);
     uint32_t value = 0;
-    for (size_t p = 0; p < n; p++)
-        if (s[p] == '1' && n - 1 - p < 32) value |= 1u << (n - 1 - p);
+    for (size_t p = 0; p < n; p++) {
+        if (s[p] != '1') continue;
+        if (n - 1 - p < 32)
+            value |= 1u << (n - 1 - p);
+        else
+            *overflow = true;
+    }
     return value;
 }
 
@@ -54,7 +60,7 @@ NumberReading readNumber(const char* token) {
     r.rest = s;
     switch (*s) {
         case '\0': break;
-        case 'B': r.value = scanBinary(s + 1); break;
+        case 'B': r.value = scanBinary(s + 1, &r.overflow); break;
         case 'D': r.value = scanInteger(s + 1, 10, &r.overflow); break;
         case 'H':
         case 'X': r.value = scanInteger(s + 1, 16, &r.overflow); break;
