@@ -265,6 +265,16 @@ case_long_names() {
     run "-a$missing" "$source" "$target"
     expect_status 255
     expect_line "WARNING:- Could not open append file $missing !"
+    # Beyond the platform's 4096: refused, never cut to a name that might exist.
+    local huge
+    huge=$(repeat h 5000)
+    run "$huge" "$target"
+    expect_status 255
+    expect_line "ERROR:- Cannot open source file $huge"
+    run "-a$huge" "$source" "$target"
+    expect_status 255
+    expect_line "WARNING:- Append file name is longer than 4096 characters. No file appended !"
+    expect_report 1 0
 }
 
 if ! declare -F "case_$case_name" > /dev/null; then
