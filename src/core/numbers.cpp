@@ -37,17 +37,11 @@ uint32_t scanInteger(const char* s, unsigned base, bool* overflow) {
 }
 
 // Base 2 counts each '1' by its place from the right; every other character is a 0 bit.
-// A '1' 32 places or more from the right adds nothing, but is told.
-uint32_t scanBinary(const char* s, bool* overflow) {
+uint32_t scanBinary(const char* s) {
     const size_t n = std::strlen(s);
     uint32_t value = 0;
-    for (size_t p = 0; p < n; p++) {
-        if (s[p] != '1') continue;
-        if (n - 1 - p < 32)
-            value |= 1u << (n - 1 - p);
-        else
-            *overflow = true;
-    }
+    for (size_t p = 0; p < n; p++)
+        if (s[p] == '1' && n - 1 - p < 32) value |= 1u << (n - 1 - p);
     return value;
 }
 
@@ -60,7 +54,7 @@ NumberReading readNumber(const char* token) {
     r.rest = s;
     switch (*s) {
         case '\0': break;
-        case 'B': r.value = scanBinary(s + 1, &r.overflow); break;
+        case 'B': r.value = scanBinary(s + 1); break;
         case 'D': r.value = scanInteger(s + 1, 10, &r.overflow); break;
         case 'H':
         case 'X': r.value = scanInteger(s + 1, 16, &r.overflow); break;

@@ -13,7 +13,7 @@ namespace qvek {
 struct NumberReading {
     uint32_t value = 0;         // the low 32 bits of the number
     bool missingHash = false;   // no prefix and no leading digit: a name without '#'?
-    bool overflow = false;      // a magnitude beyond 32 bits, or a binary '1' beyond 32 places
+    bool overflow = false;      // a base-10 or base-16 magnitude beyond 32 bits
     const char* rest = nullptr;  // the text after leading zeros
 };
 
