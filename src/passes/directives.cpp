@@ -57,10 +57,7 @@ int storePatternAt(AsmState& st, const Statement& s) {
 int storePatternNext(AsmState& st, const Statement& s) {
     while (st.patternPointer < kPatternSlots && occupied(st, st.patternPointer)) st.patternPointer++;
     if (st.patternPointer >= kPatternSlots)
-        return error(st,
-                     "\nERROR:- Available KRX Pattern memory segment space exhuasted !"
-                     "\n        on line %3.3d in file %s",
-                     st.currentLine, st.includeNames[0]);
+        return error(st, "\nERROR:- Available KRX Pattern memory segment space exhuasted !");
     const uint32_t slot = st.patternPointer;
     // A single operand is the value, even when it is a '#' name.
     const bool labelled = s.operands[2][0] != '\0';
@@ -85,10 +82,7 @@ int storePatternNext(AsmState& st, const Statement& s) {
 
 int defineConstant(AsmState& st, const Statement& s) {
     if (st.definitionCount >= kMaxDefinitions)
-        return error(st,
-                     "\nERROR:- Available Definition storage space exhuasted !"
-                     "\n        on line %3.3d in file %s",
-                     st.currentLine, st.includeNames[0]);
+        return error(st, "\nERROR:- Available Definition storage space exhuasted !");
     const uint32_t entry = st.definitionCount;
     setDefinitionName(st, entry, s.operands[1]);
     // The entry holds the running value, so the name may stand for it in its own expression.

@@ -71,10 +71,7 @@ int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
         if (std::strlen(s.word) < 3) continue;
         if (carryOut(st, lookupKeyword(s.word), s) < 0) return -1;
         if (st.programCounter >= kProgramNibbles)
-            return error(st,
-                         "\nERROR:- Available KRX program segment space exhuasted !"
-                         "\n        on line %3.3d in file %s",
-                         st.currentLine, st.includeNames[0]);
+            return error(st, "\nERROR:- Available KRX program segment space exhuasted !");
         if (st.patternPointer > st.patternHighWater) st.patternHighWater = st.patternPointer;
     }
 }

@@ -112,12 +112,7 @@ int openInclude(AsmState& st, const char* name, FILE** stream) {
                      "passes !",
                      name, st.currentLine, st.includeNames[0]);
     *stream = std::fopen(name, "r");
-    // The historical messages name neither the line nor the file; a second line does.
-    if (*stream == nullptr)
-        return error(st,
-                     "\nERROR:- Could not open include file %s !"
-                     "\n        on line %3.3d in file %s",
-                     name, st.currentLine, st.includeNames[0]);
+    if (*stream == nullptr) return error(st, "\nERROR:- Could not open include file %s !", name);
     if (isTargetFile(st, *stream)) {
         std::fclose(*stream);
         return error(st, "\nERROR:- Include file %s on line %3.3d in file %s is the target file !", name,
@@ -125,10 +120,7 @@ int openInclude(AsmState& st, const char* name, FILE** stream) {
     }
     if (pushInclude(st, name) < 0) {
         std::fclose(*stream);
-        return error(st,
-                     "\nERROR:- INCLUDE Level Overflow. Only 16 levels supported !"
-                     "\n        on line %3.3d in file %s",
-                     st.currentLine, st.includeNames[0]);
+        return error(st, "\nERROR:- INCLUDE Level Overflow. Only 16 levels supported !");
     }
     if (st.includeObserver != nullptr) st.includeObserver(st.includeObserverContext, name);
     return 0;

@@ -106,7 +106,7 @@ TEST_F(Instructions, UnknownWordsWarnShortWordsAreSkipped) {
 
 TEST_F(Instructions, LastNibbleAt4095ExhaustsProgramSpace) {
     EXPECT_EQ(assemble("ORG PGM 4094\nNOP\nNOP\nNOP\n"), -1);
-    EXPECT_EQ(out(), "\nERROR:- Available KRX program segment space exhuasted !\n        on line 003 in file test.qvs");
+    EXPECT_EQ(out(), "\nERROR:- Available KRX program segment space exhuasted !");
     EXPECT_EQ(st->errorCount, 1);
     EXPECT_EQ(st->programCounter, 4096u);
 }
