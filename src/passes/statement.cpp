@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "core/messages.h"
 #include "source/includes.h"
@@ -28,17 +27,23 @@ struct TokenEnds {
 constexpr TokenEnds kTokenEnds;
 
 // Copies the token starting at *cursor into field and moves past it; returns
-// false when the token is longer than a field holds.
+// false, with field left empty, when the token is longer than a field holds.
 bool takeToken(const char** cursor, char* field) {
     const char* p = *cursor;
     while (isSeparator(*p)) p++;
-    const char* start = p;
-    while (!kTokenEnds.at(*p)) p++;
-    const size_t length = static_cast<size_t>(p - start);
-    *cursor = p;
-    if (length > kMaxTokenLength) return false;
-    std::memcpy(field, start, length);
+    // Copied as it is scanned: a token too long is found before the field is full.
+    size_t length = 0;
+    for (char c; !kTokenEnds.at(c = p[length]); length++) {
+        if (length == kMaxTokenLength) {
+            while (!kTokenEnds.at(p[length])) length++;
+            *cursor = p + length;
+            field[0] = '\0';
+            return false;
+        }
+        field[length] = c;
+    }
     field[length] = '\0';
+    *cursor = p + length;
     return true;
 }
 
@@ -70,6 +75,8 @@ int nextSourceLine(AsmState& st, char* line, FILE* stream) {
     }
     return error(st, "\nERROR:- Could not read file %s after line %3.3d !", st.includeNames[0], st.currentLine);
 }
+
+bool isShortWord(const char* word) { return word[0] == '\0' || word[1] == '\0' || word[2] == '\0'; }
 
 int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operands, uint32_t labelOperands) {
     s.label[0] = '\0';
