@@ -164,7 +164,7 @@ int runAssembly(AsmState& st, int count, const char* const* words) {
 }
 
 int runAssembler(int argc, const char* const* argv) {
-    // About 1.3 MB: far too large for the stack.
+    // Most of a megabyte: far too large for the stack.
     std::unique_ptr<AsmState> st(new AsmState());
     return runAssembly(*st, argc - 1, argv + 1);
 }
