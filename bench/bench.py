@@ -97,6 +97,20 @@ def as_source(folder, lines):
     return path
 
 
+def idlest_cpu():
+    """The core that other work kept least busy over a moment: the runs go there."""
+    def busy():
+        # user, nice, system, irq, softirq, steal: everything but idle and iowait.
+        with open("/proc/stat") as f:
+            rows = [line.split() for line in f if line.startswith("cpu") and line[3].isdigit()]
+        return {int(w[0][3:]): sum(int(w[i]) for i in (1, 2, 3, 6, 7, 8)) for w in rows}
+    allowed = os.sched_getaffinity(0)
+    before = busy()
+    time.sleep(0.5)
+    after = busy()
+    return min((c for c in after if c in allowed), key=lambda c: after[c] - before.get(c, 0))
+
+
 def build_release():
     for step in (["cmake", "--preset", "release"], ["cmake", "--build", "--preset", "release", "-j2", "--target", "qvek"]):
         subprocess.run(step, cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
@@ -149,7 +163,7 @@ def main(argv):
                         help="all: three sizes of each generated workload; full: the full size only; "
                         "smoke: tiny ones, one run, to show that the script and the workloads work")
     parser.add_argument("--only", help="only the workloads whose name starts with this")
-    parser.add_argument("--cpu", type=int, default=os.cpu_count() - 1, help="the one core to run on")
+    parser.add_argument("--cpu", type=int, help="the one core to run on (default: the idlest)")
     parser.add_argument("--qvek", help="the qvek to time (default: build the release preset)")
     parser.add_argument("--keep", help="write the workloads here and keep them")
     parser.add_argument("--json", help="also write the figures to this file")
@@ -166,10 +180,14 @@ def main(argv):
     else:
         ensure_time()
     with_peak = os.path.exists("/usr/bin/time")
+    if args.cpu is None:
+        args.cpu = idlest_cpu()
     os.sched_setaffinity(0, {args.cpu})
     scales = {"all": ((0.25, 0.5, 1.0), (0.25, 0.5, 1.0)), "full": ((1.0,), (1.0,)),
               "smoke": ((0.05,), (0.002,))}[args.sizes]
 
+    model = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo") if line.startswith("model name")), "?")
+    print("%s, %d cores; load average %.2f; running on core %d\n" % (model, os.cpu_count(), os.getloadavg()[0], args.cpu))
     work = os.path.abspath(args.keep) if args.keep else tempfile.mkdtemp(prefix="qvek-bench-")
     os.makedirs(work, exist_ok=True)
     results = []
@@ -185,8 +203,8 @@ def main(argv):
     if args.json:
         with open(args.json, "w") as f:
             json.dump(results, f, indent=1)
-    print("\nWall-time medians of %d runs on core %d; CPU: user + system time, medians too."
-          "\nTargets: tables within 3x the floor, long faster than as, qvek's peak under 4096 KB." % (args.runs, args.cpu))
+    print("\nWall-time medians of %d runs; CPU: user + system time, medians too."
+          "\nTargets: tables within 3x the floor, long faster than as, qvek's peak under 4096 KB." % args.runs)
     return 0
 
 
