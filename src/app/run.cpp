@@ -48,8 +48,8 @@ void printClosingReport(const AsmState& st) {
     say(st, "\nUsage: %u (%u%%) locations used in Pattern segment. %u (%u%%) locations used in Program segment.",
         st.patternHighWater, percentOf(st.patternHighWater, kPatternSlots), st.programHighWater,
         percentOf(st.programHighWater, kProgramNibbles));
-    say(st, "\nResources: %u locations avail in Pattern segment. %u locations avail in Program segment.",
-        kPatternSlots, kProgramNibbles);
+    say(st, "\nResources: %u locations avail in Pattern segment. %u locations avail in Program segment.", kPatternSlots,
+        kProgramNibbles);
     say(st, "\n %d Warning   %d Errors -- Done !\n", st.warningCount, st.errorCount);
 }
 

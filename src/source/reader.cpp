@@ -83,7 +83,7 @@ void consumeRun(FILE* stream, size_t used) {
 struct Builder {
     char* line;                 // the caller's buffer
     uint32_t length = 0;        // characters stored
-    bool pendingBlank = false;  // a blank is held back until a later character proves it is not trailing
+    bool pendingBlank = false;  // a blank held back until a later character shows it is not trailing
     bool inComment = false;     // the rest of the line is skipped
 };
 
@@ -111,6 +111,7 @@ size_t take(Builder& b, const char* p, const char* end, Outcome* outcome) {
     if (b.inComment) p = commentEnd(p, end);
     while (p < end) {
         if (keptAt(p)) {
+            // A held-back blank counts once a character follows it: the limit is the line's as delivered.
             if (length + (pendingBlank ? 1 : 0) >= kMaxLineLength) {
                 *outcome = Outcome::TooLong;
                 end = ++p;  // the stream stays just past the character refused
