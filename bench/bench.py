@@ -30,6 +30,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
 sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True  # no __pycache__ beside the sources
 import generate  # noqa: E402
 
 DEVNULL = os.open(os.devnull, os.O_RDWR)
