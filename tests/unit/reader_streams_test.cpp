@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -118,7 +119,8 @@ class ReaderStreams : public ::testing::Test {
   protected:
     // A file holding text; removed with the test.
     std::string file(const std::string& text) {
-        char name[] = "/tmp/qvek-reader-XXXXXX";
+        std::string pattern = (std::filesystem::temp_directory_path() / "qvek-reader-XXXXXX").string();
+        char* name = pattern.data();
         const int fd = mkstemp(name);
         EXPECT_GE(fd, 0);
         EXPECT_EQ(write(fd, text.data(), text.size()), static_cast<ssize_t>(text.size()));
