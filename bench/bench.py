@@ -124,8 +124,9 @@ def ensure_time():
         return
     if os.geteuid() != 0 or shutil.which("apt-get") is None:
         raise SystemExit("/usr/bin/time is needed for peak memory: apt-get install time")
-    subprocess.run(["apt-get", "install", "-y", "-qq", "time"], check=True, stdout=subprocess.DEVNULL,
-                   env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+    env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
+    for step in (["apt-get", "update", "-qq"], ["apt-get", "install", "-y", "-qq", "time"]):
+        subprocess.run(step, check=True, stdout=subprocess.DEVNULL, env=env)
 
 
 def measure(w, qvek, cat, gas, runs, with_peak):
