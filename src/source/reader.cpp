@@ -55,14 +55,19 @@ static_assert(kBytes.lineEnds == 1, "one byte ends a line");
 
 // The bytes a stream has buffered and not yet delivered: what getc_unlocked
 // takes one at a time, taken here a run at a time from the same two fields.
-// Elsewhere the run is always empty and every byte comes through getc_unlocked.
+// Elsewhere the run is always empty and every byte comes through getc_unlocked
+// (QVEK_READER_BYTEWISE builds that way here too, for the tests).
+#if defined(__GLIBC__) && !defined(QVEK_READER_BYTEWISE)
+#define QVEK_READER_RUNS 1
+#endif
+
 struct Run {
     const char* begin;
     const char* end;
 };
 
 Run bufferedRun(FILE* stream) {
-#if defined(__GLIBC__)
+#if defined(QVEK_READER_RUNS)
     return {stream->_IO_read_ptr, stream->_IO_read_end};
 #else
     (void)stream;
@@ -71,7 +76,7 @@ Run bufferedRun(FILE* stream) {
 }
 
 void consumeRun(FILE* stream, size_t used) {
-#if defined(__GLIBC__)
+#if defined(QVEK_READER_RUNS)
     stream->_IO_read_ptr += used;
 #else
     (void)stream;
