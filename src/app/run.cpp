@@ -48,8 +48,8 @@ void printClosingReport(const AsmState& st) {
     say(st, "\nUsage: %u (%u%%) locations used in Pattern segment. %u (%u%%) locations used in Program segment.",
         st.patternHighWater, percentOf(st.patternHighWater, kPatternSlots), st.programHighWater,
         percentOf(st.programHighWater, kProgramNibbles));
-    say(st, "\nResources: %u locations avail in Pattern segment. %u locations avail in Program segment.",
-        kPatternSlots, kProgramNibbles);
+    say(st, "\nResources: %u locations avail in Pattern segment. %u locations avail in Program segment.", kPatternSlots,
+        kProgramNibbles);
     say(st, "\n %d Warning   %d Errors -- Done !\n", st.warningCount, st.errorCount);
 }
 
@@ -170,7 +170,7 @@ int runAssembly(AsmState& st, int count, const char* const* words) {
 }
 
 int runAssembler(int argc, const char* const* argv) {
-    // About 1.3 MB: far too large for the stack.
+    // Most of a megabyte: far too large for the stack.
     std::unique_ptr<AsmState> st(new AsmState());
     return runAssembly(*st, argc - 1, argv + 1);
 }

@@ -8,21 +8,23 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/name_index.h"
+
 namespace qvek {
 
 // Limits of the source language and of the two memories.
-constexpr uint32_t kProgramNibbles = 4096;      // program memory, nibbles 0..4095
-constexpr uint32_t kProgramImageSize = 4100;    // room for the tail of a last instruction
-constexpr uint32_t kPatternSlots = 1024;        // pattern memory, 32-bit words
+constexpr uint32_t kProgramNibbles = 4096;                     // program memory, nibbles 0..4095
+constexpr uint32_t kProgramImageSize = 4100;                   // room for the tail of a last instruction
+constexpr uint32_t kPatternSlots = 1024;                       // pattern memory, 32-bit words
 constexpr uint32_t kHostPatternAddresses = 2 * kPatternSlots;  // host addresses count halves
-constexpr uint32_t kMaxDefinitions = 4096;      // DEF constants
-constexpr uint32_t kMaxProgramLabels = 1024;    // labels of program statements
-constexpr uint32_t kMaxIncludeFiles = 16;       // main source and 15 nested includes
+constexpr uint32_t kMaxDefinitions = 4096;                     // DEF constants
+constexpr uint32_t kMaxProgramLabels = 1024;                   // labels of program statements
+constexpr uint32_t kMaxIncludeFiles = 16;                      // main source and 15 nested includes
 constexpr uint32_t kMaxIncludeDepth = kMaxIncludeFiles - 1;
-constexpr uint32_t kMaxLineLength = 120;        // normalised line, comments excluded
-constexpr uint32_t kMaxTokenLength = 80;        // one operand token
-constexpr uint32_t kMaxOperands = 16;           // operand tokens after the statement word
-constexpr uint32_t kDefaultLabelWidth = 10;     // name column of the listings
+constexpr uint32_t kMaxLineLength = 120;     // normalised line, comments excluded
+constexpr uint32_t kMaxTokenLength = 80;     // one operand token
+constexpr uint32_t kMaxOperands = 16;        // operand tokens after the statement word
+constexpr uint32_t kDefaultLabelWidth = 10;  // name column of the listings
 // File names come from build tools as long absolute paths: hold any path the
 // platform can open (its own limit is 4096 bytes with the terminator).
 constexpr uint32_t kMaxPathLength = 4096;
@@ -45,12 +47,12 @@ struct Definition {
 };
 
 struct ProgramLabel {
-    int32_t address = 0;               // nibble address of the labelled statement
+    int32_t address = 0;                   // nibble address of the labelled statement
     char name[kTokenBufferSize + 3] = {};  // "#LABEL" as written
 };
 
 struct PatternWord {
-    char label[kTokenBufferSize] = {};         // "#LABEL" or empty; non-empty = occupied
+    char label[kTokenBufferSize] = {};          // "#LABEL" or empty; non-empty = occupied
     char valueText[kTokenBufferSize + 2] = {};  // value operand as written
     uint32_t value = 0;                         // the 32-bit word
 };
@@ -60,14 +62,19 @@ using Allocator = void* (*)(size_t);
 using IncludeObserver = void (*)(void* context, const char* name);
 
 struct AsmState {
-    uint32_t labelWidth = kDefaultLabelWidth;   // name column width of every listing
-    uint8_t outputFormat = ConfigToolFormat;    // load-file layout (OutputFormat)
-    char appendFileName[kPathBufferSize] = {};  // file copied behind the load file; empty = none
-    bool appendNameTooLong = false;             // option a named more than any path can hold
-    Definition definitions[kMaxDefinitions];    // DEF constants, filled from entry 0
-    ProgramLabel programLabels[kMaxProgramLabels];  // program labels in source order
+    uint32_t labelWidth = kDefaultLabelWidth;                   // name column width of every listing
+    uint8_t outputFormat = ConfigToolFormat;                    // load-file layout (OutputFormat)
+    char appendFileName[kPathBufferSize] = {};                  // file copied behind the load file; empty = none
+    bool appendNameTooLong = false;                             // option a named more than any path can hold
+    Definition definitions[kMaxDefinitions];                    // DEF constants, filled from entry 0
+    ProgramLabel programLabels[kMaxProgramLabels];              // program labels in source order
     char includeNames[kMaxIncludeFiles][kPathBufferSize] = {};  // [0] = file being read now
     PatternWord patternMemory[kPatternSlots];   // pattern image, indexed by slot
+    // The names of the three tables are stored through core/symbols.h only, which
+    // keeps each table's index in step with it.
+    NameIndex<kMaxDefinitions> definitionIndex;      // definitions by name
+    NameIndex<kPatternSlots> patternLabelIndex;      // patternMemory by label
+    NameIndex<kMaxProgramLabels> programLabelIndex;  // programLabels by name, all entries ever named
     uint8_t programImage[kProgramImageSize] = {};  // one nibble (0..15) per element
     int32_t savedLines[kMaxIncludeFiles] = {};  // currentLine of each including file
     uint32_t includeDepth = 0;                  // include files open beyond the main source

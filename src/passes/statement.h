@@ -11,10 +11,10 @@
 namespace qvek {
 
 struct Statement {
-    char label[kTokenBufferSize];                     // "#LABEL" on a label line, else empty
-    char word[kTokenBufferSize];                      // the statement word
+    char label[kTokenBufferSize];                       // "#LABEL" on a label line, else empty
+    char word[kTokenBufferSize];                        // the statement word
     char operands[kMaxOperands + 1][kTokenBufferSize];  // operand tokens 1 to 16; [0] unused
-    bool hasLabel;                                    // the line began with '#'
+    bool hasLabel;                                      // the line began with '#'
 };
 
 // The statement loop of one pass over one file, given its line buffer and statement.
@@ -28,6 +28,8 @@ int nextSourceLine(AsmState& st, char* line, FILE* stream);
 /// Splits a normalised line, taking at most `operands` operand tokens (a label line
 /// at most `labelOperands`); returns 0, or -1 after reporting a token over 80 characters.
 int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operands, uint32_t labelOperands);
+/// Tells whether a word is shorter than three characters, as no statement word is.
+bool isShortWord(const char* word);
 /// Opens an INC file and enters its include level; returns 0, or -1 after reporting why not.
 int openInclude(AsmState& st, const char* name, FILE** stream);
 /// Tells whether a name is a pipe, which no pass can read a second time.
