@@ -69,37 +69,37 @@ struct AsmState {
     Definition definitions[kMaxDefinitions];                    // DEF constants, filled from entry 0
     ProgramLabel programLabels[kMaxProgramLabels];              // program labels in source order
     char includeNames[kMaxIncludeFiles][kPathBufferSize] = {};  // [0] = file being read now
-    PatternWord patternMemory[kPatternSlots];   // pattern image, indexed by slot
+    PatternWord patternMemory[kPatternSlots];                   // pattern image, indexed by slot
     // The names of the three tables are stored through core/symbols.h only, which
     // keeps each table's index in step with it.
     NameIndex<kMaxDefinitions> definitionIndex;      // definitions by name
     NameIndex<kPatternSlots> patternLabelIndex;      // patternMemory by label
     NameIndex<kMaxProgramLabels> programLabelIndex;  // programLabels by name, all entries ever named
-    uint8_t programImage[kProgramImageSize] = {};  // one nibble (0..15) per element
-    int32_t savedLines[kMaxIncludeFiles] = {};  // currentLine of each including file
-    uint32_t includeDepth = 0;                  // include files open beyond the main source
-    uint32_t programCounter = 0;                // nibble address of the next statement
-    uint32_t patternPointer = 0;                // slot where the next sequential PAT searches
-    uint32_t definitionCount = 0;               // used entries of definitions
-    uint32_t programHighWater = 0;              // largest programCounter after a pass-2 statement
-    uint32_t patternHighWater = 0;              // largest patternPointer after a pass-1 statement
-    uint32_t labelCount = 0;                    // used entries of programLabels
-    int32_t warningCount = 0;                   // warnings issued, printed or not
-    int32_t errorCount = 0;                     // errors issued, printed or not
-    int32_t currentLine = 0;                    // last line read from the file being read
-    bool dumpListing = false;                   // option d: echo lines, print listings
-    bool silent = false;                        // option s: no messages or report
-    uint32_t definitionsPassed = 0;             // pass 2: DEF statements read so far, which is
-                                                // the number of entries pass 1 had made there
-    uint64_t linesDigest = kLineDigestSeed;     // every line this pass has read, in reading order
-    uint64_t pass1Digest = kLineDigestSeed;     // linesDigest at the end of pass 1, for pass 2 to match
-    bool targetKnown = false;                   // the run has identified the target file
-    uint64_t targetDevice = 0;                  // its device, so no source reads the target
-    uint64_t targetInode = 0;                   // its inode
-    FILE* console = stdout;                     // where messages, listings and echoes go
-    Allocator allocate = std::malloc;           // source of the passes' line buffers
-    IncludeObserver includeObserver = nullptr;  // told of every include file opened; null = nobody
-    void* includeObserverContext = nullptr;     // handed back to includeObserver
+    uint8_t programImage[kProgramImageSize] = {};    // one nibble (0..15) per element
+    int32_t savedLines[kMaxIncludeFiles] = {};       // currentLine of each including file
+    uint32_t includeDepth = 0;                       // include files open beyond the main source
+    uint32_t programCounter = 0;                     // nibble address of the next statement
+    uint32_t patternPointer = 0;                     // slot where the next sequential PAT searches
+    uint32_t definitionCount = 0;                    // used entries of definitions
+    uint32_t programHighWater = 0;                   // largest programCounter after a pass-2 statement
+    uint32_t patternHighWater = 0;                   // largest patternPointer after a pass-1 statement
+    uint32_t labelCount = 0;                         // used entries of programLabels
+    int32_t warningCount = 0;                        // warnings issued, printed or not
+    int32_t errorCount = 0;                          // errors issued, printed or not
+    int32_t currentLine = 0;                         // last line read from the file being read
+    bool dumpListing = false;                        // option d: echo lines, print listings
+    bool silent = false;                             // option s: no messages or report
+    uint32_t definitionsPassed = 0;                  // pass 2: DEF statements read so far, which is
+                                                     // the number of entries pass 1 had made there
+    uint64_t linesDigest = kLineDigestSeed;          // every line this pass has read, in reading order
+    uint64_t pass1Digest = kLineDigestSeed;          // linesDigest at the end of pass 1, for pass 2 to match
+    bool targetKnown = false;                        // the run has identified the target file
+    uint64_t targetDevice = 0;                       // its device, so no source reads the target
+    uint64_t targetInode = 0;                        // its inode
+    FILE* console = stdout;                          // where messages, listings and echoes go
+    Allocator allocate = std::malloc;                // source of the passes' line buffers
+    IncludeObserver includeObserver = nullptr;       // told of every include file opened; null = nobody
+    void* includeObserverContext = nullptr;          // handed back to includeObserver
 };
 
 }  // namespace qvek
