@@ -18,6 +18,8 @@
 # at the end of the line is masked as DD-Mon-YYYY HH:MM:SS on both sides, and
 # every other byte is compared. QVEK_GOLDEN_UPDATE=1 rewrites stdout, status
 # and the files already under expect/ from the actual run, for review.
+# QVEK_GOLDEN_WRAPPER, when set, holds words run in front of the program (a
+# memory checker, for instance).
 set -u
 qvek=$1
 case_dir=$2
@@ -42,7 +44,9 @@ if [ -f "$case_dir/env" ]; then
     mapfile -t env_words < "$case_dir/env"
 fi
 
-(cd "$work" && env "${env_words[@]}" "$qvek" "${args[@]}" > "$work/.stdout")
+wrapper=()
+read -ra wrapper <<< "${QVEK_GOLDEN_WRAPPER:-}"
+(cd "$work" && env "${env_words[@]}" "${wrapper[@]}" "$qvek" "${args[@]}" > "$work/.stdout")
 status=$?
 
 if [ "${QVEK_GOLDEN_UPDATE:-0}" = 1 ]; then

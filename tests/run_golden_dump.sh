@@ -14,7 +14,9 @@
 #
 # The inspector's output depends on its input files alone, so nothing is
 # masked. QVEK_GOLDEN_UPDATE=1 rewrites stdout, stderr, status and the files
-# already under expect/ from the actual run, for review.
+# already under expect/ from the actual run, for review. QVEK_GOLDEN_WRAPPER,
+# when set, holds words run in front of the program (a memory checker, for
+# instance).
 set -u
 qvekdump=$1
 case_dir=$2
@@ -27,7 +29,9 @@ if [ -s "$case_dir/args" ]; then
     mapfile -t args < "$case_dir/args"
 fi
 
-(cd "$work" && "$qvekdump" "${args[@]}" > "$work/.stdout" 2> "$work/.stderr")
+wrapper=()
+read -ra wrapper <<< "${QVEK_GOLDEN_WRAPPER:-}"
+(cd "$work" && "${wrapper[@]}" "$qvekdump" "${args[@]}" > "$work/.stdout" 2> "$work/.stderr")
 status=$?
 
 if [ "${QVEK_GOLDEN_UPDATE:-0}" = 1 ]; then

@@ -141,8 +141,39 @@ TEST_F(LoadFile, ReportsWhatItCannotRead) {
         {edited(hw, "#\n# COMMENT - PATTERN", "#\n# COMMENT - PATTERNS"), "2: Expected '# COMMENT - PATTERN SEGMENT"},
         {"#\n# COMMENT - PROGRAM SEGMENT IMAGE\n# This file generated from " + std::string(5000, 'x') + "\n",
          "3: Line longer than"},
+        {edited(tool, "## This file generated", "## This file made"),
+         "4: Expected '## This file generated from source file ...' in the pattern segment header"},
+        {edited(tool, "from source file test.qvs", "from source file " + std::string(4097, 'n')),
+         "4: Source name longer than 4096 characters"},
+        {edited(tool, "## via QIRV", "## by QIRV"), "5: Expected '## via ...' in the pattern segment header"},
+        {edited(tool, "## (CHECK THE ADDRESS REFERENCE !!)", "## (CHECK THE ADDRESS REFERENCE !!) now"),
+         "3: Expected '## (CHECK THE ADDRESS REFERENCE !!)' in the pattern segment header"},
+        {edited(tool, "## SEQUENCER PROGRAM MEMORY SEGMENT", "## SEQUENCER PATTERN MEMORY SEGMENT"),
+         "10: Expected '## SEQUENCER PROGRAM MEMORY SEGMENT' after the pattern rows"},
+        {edited(hw, "0x0001  0x4001", "0x0001  0x40g1"), "16: Bad hexadecimal digit 'g' in field 2 '0x40g1'"},
     };
     for (const Case& c : cases) EXPECT_EQ(fault(c.text).rfind(c.expected, 0), 0u) << fault(c.text);
+}
+
+TEST_F(LoadFile, RefusesMoreThanTheMemoriesHold) {
+    // Both memories full: the last pattern slot and the last program nibble in use.
+    std::string source = "ORG PGM HFFE\nRET\n";
+    for (uint32_t k = 0; k < kPatternSlots; k++) source += "PAT 1\n";
+    auto full = std::make_unique<AsmState>();
+    ASSERT_EQ(assembleBoth(*full, source), 0);
+    const std::string tool = loadFileOf(*full, ConfigToolFormat);
+    const std::string hw = loadFileOf(*full, DebugHwFormat);
+    ASSERT_EQ(readText(tool, *image), 0) << image->error;
+    EXPECT_EQ(image->patternSlots, kPatternSlots);
+    EXPECT_EQ(image->programWords, kProgramWords);
+
+    const std::string row = "0x0000 0x0000 0x0000 0x0000 0x0000 0x0000 0x0000 0x0000 \n";
+    EXPECT_EQ(fault(edited(tool, "##\n## SEQUENCER PROGRAM", row + "##\n## SEQUENCER PROGRAM")),
+              "264: More than 1024 pattern slots");
+    EXPECT_EQ(fault(edited(hw, "# END OF PROGRAM", "0x0001  0x4400  0x0000\n# END OF PROGRAM")),
+              "3083: More than 1024 program words");
+    EXPECT_EQ(fault(edited(hw, "#\n# COMMENT - PROGRAM", "0x0001  0x1800  0x0000\n#\n# COMMENT - PROGRAM")),
+              "2054: More than 1024 pattern slots");
 }
 
 }  // namespace

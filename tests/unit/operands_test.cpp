@@ -144,6 +144,20 @@ TEST_F(Operands, FailuresWriteNothing) {
     EXPECT_EQ(st->warningCount, 0);
 }
 
+TEST_F(Operands, FieldOutsideTheImageIsRefused) {
+    // Neither a wild address nor a width no format has may write past the image.
+    st->programCounter = kProgramImageSize - 3;
+    EXPECT_EQ(encodeOperand(*st, 3, "1", 7, Constant), -1);
+    EXPECT_EQ(st->programImage[kProgramImageSize - 1], kUntouched);
+    st->programCounter = 16;
+    EXPECT_EQ(encodeOperand(*st, 4, "1", 7, Constant), -1);
+    EXPECT_EQ(out(),
+              "\nERROR:- Program address 0x1001 on line 007 in file test.qvs lies outside program memory"
+              "\nERROR:- Program address 0x10 on line 007 in file test.qvs lies outside program memory");
+    EXPECT_EQ(st->errorCount, 2);
+    EXPECT_EQ(field(), ".....");
+}
+
 TEST_F(Operands, JumpLabelsAreSeenOnlyBelowLabelCount) {
     addProgramLabel(*st, "#EARLY", 1);
     addProgramLabel(*st, "#LATER", 2);

@@ -1,5 +1,6 @@
 #include "app/time_stamp.h"
 
+#include <limits>
 #include <string>
 
 #include "test_support.h"
@@ -85,6 +86,12 @@ TEST_F(LoadFileStamp, MalformedWarnsAndFallsBackToLocalTime) {
     // Set but empty is a mistake too, not the same as unset.
     EXPECT_EQ(stampFor("", 1709647629), localStamp(1709647629));
     EXPECT_EQ(st->warningCount, 2);
+}
+
+TEST_F(LoadFileStamp, InstantBeyondTheCalendarGivesNoStamp) {
+    char stamp[kTimeStampSize] = "unchanged";
+    formatTimeStamp(stamp, std::numeric_limits<std::time_t>::max(), true);
+    EXPECT_STREQ(stamp, "");
 }
 
 TEST_F(LoadFileStamp, SilentRunStillCountsTheWarning) {
