@@ -48,8 +48,8 @@ void printClosingReport(const AsmState& st) {
     say(st, "\nUsage: %u (%u%%) locations used in Pattern segment. %u (%u%%) locations used in Program segment.",
         st.patternHighWater, percentOf(st.patternHighWater, kPatternSlots), st.programHighWater,
         percentOf(st.programHighWater, kProgramNibbles));
-    say(st, "\nResources: %u locations avail in Pattern segment. %u locations avail in Program segment.",
-        kPatternSlots, kProgramNibbles);
+    say(st, "\nResources: %u locations avail in Pattern segment. %u locations avail in Program segment.", kPatternSlots,
+        kProgramNibbles);
     say(st, "\n %d Warning   %d Errors -- Done !\n", st.warningCount, st.errorCount);
 }
 
@@ -80,7 +80,13 @@ void appendFile(AsmState& st, FILE* target, const char* targetName) {
 
 // Opens the source and then the target; returns the target, or null after reporting why not.
 FILE* openFiles(AsmState& st, const CommandLine& names, FILE** source) {
-    *source = std::strlen(names.sourceName) <= kMaxPathLength ? std::fopen(names.sourceName, "r") : nullptr;
+    *source = nullptr;
+    // Opening a pipe waits for a writer, and pass 2 would wait for a second one.
+    if (isPipe(names.sourceName)) {
+        error(st, "\nERROR:- Source file %s is a pipe, which cannot be read on both passes !", names.sourceName);
+        return nullptr;
+    }
+    if (std::strlen(names.sourceName) <= kMaxPathLength) *source = std::fopen(names.sourceName, "r");
     if (*source == nullptr) {
         error(st, "\nERROR:- Cannot open source file %s", names.sourceName);
         return nullptr;
@@ -117,7 +123,7 @@ void assemble(AsmState& st, const CommandLine& names, FILE* source, FILE* target
     say(st, "\n\nPass 2 of assembler");
     printListings(st);
 
-    source = std::fopen(st.includeNames[0], "r");
+    source = isPipe(st.includeNames[0]) ? nullptr : std::fopen(st.includeNames[0], "r");
     if (source == nullptr) {
         error(st, "\nERROR:- Cannot open source file %s on pass 2", st.includeNames[0]);
         return;
@@ -164,7 +170,7 @@ int runAssembly(AsmState& st, int count, const char* const* words) {
 }
 
 int runAssembler(int argc, const char* const* argv) {
-    // About 1.3 MB: far too large for the stack.
+    // Most of a megabyte: far too large for the stack.
     std::unique_ptr<AsmState> st(new AsmState());
     return runAssembly(*st, argc - 1, argv + 1);
 }

@@ -8,24 +8,29 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "core/name_index.h"
+
 namespace qvek {
 
 // Limits of the source language and of the two memories.
-constexpr uint32_t kProgramNibbles = 4096;      // program memory, nibbles 0..4095
-constexpr uint32_t kProgramImageSize = 4100;    // room for the tail of a last instruction
-constexpr uint32_t kPatternSlots = 1024;        // pattern memory, 32-bit words
+constexpr uint32_t kProgramNibbles = 4096;                     // program memory, nibbles 0..4095
+constexpr uint32_t kProgramImageSize = 4100;                   // room for the tail of a last instruction
+constexpr uint32_t kPatternSlots = 1024;                       // pattern memory, 32-bit words
 constexpr uint32_t kHostPatternAddresses = 2 * kPatternSlots;  // host addresses count halves
-constexpr uint32_t kMaxDefinitions = 4096;      // DEF constants
-constexpr uint32_t kMaxProgramLabels = 1024;    // labels of program statements
-constexpr uint32_t kMaxIncludeFiles = 16;       // main source and 15 nested includes
+constexpr uint32_t kMaxDefinitions = 4096;                     // DEF constants
+constexpr uint32_t kMaxProgramLabels = 1024;                   // labels of program statements
+constexpr uint32_t kMaxIncludeFiles = 16;                      // main source and 15 nested includes
 constexpr uint32_t kMaxIncludeDepth = kMaxIncludeFiles - 1;
-constexpr uint32_t kMaxLineLength = 120;        // normalised line, comments excluded
-constexpr uint32_t kMaxTokenLength = 80;        // one operand token
-constexpr uint32_t kMaxOperands = 16;           // operand tokens after the statement word
-constexpr uint32_t kDefaultLabelWidth = 10;     // name column of the listings
+constexpr uint32_t kMaxLineLength = 120;     // normalised line, comments excluded
+constexpr uint32_t kMaxTokenLength = 80;     // one operand token
+constexpr uint32_t kMaxOperands = 16;        // operand tokens after the statement word
+constexpr uint32_t kDefaultLabelWidth = 10;  // name column of the listings
 // File names come from build tools as long absolute paths: hold any path the
 // platform can open (its own limit is 4096 bytes with the terminator).
 constexpr uint32_t kMaxPathLength = 4096;
+
+// FNV-1a offset basis: the digest of the lines a pass has read starts here.
+constexpr uint64_t kLineDigestSeed = 14695981039346656037ull;
 
 constexpr uint32_t kLineBufferSize = kMaxLineLength + 1;
 constexpr uint32_t kTokenBufferSize = kMaxTokenLength + 1;
@@ -42,12 +47,12 @@ struct Definition {
 };
 
 struct ProgramLabel {
-    int32_t address = 0;               // nibble address of the labelled statement
+    int32_t address = 0;                   // nibble address of the labelled statement
     char name[kTokenBufferSize + 3] = {};  // "#LABEL" as written
 };
 
 struct PatternWord {
-    char label[kTokenBufferSize] = {};         // "#LABEL" or empty; non-empty = occupied
+    char label[kTokenBufferSize] = {};          // "#LABEL" or empty; non-empty = occupied
     char valueText[kTokenBufferSize + 2] = {};  // value operand as written
     uint32_t value = 0;                         // the 32-bit word
 };
@@ -57,37 +62,44 @@ using Allocator = void* (*)(size_t);
 using IncludeObserver = void (*)(void* context, const char* name);
 
 struct AsmState {
-    uint32_t labelWidth = kDefaultLabelWidth;   // name column width of every listing
-    uint8_t outputFormat = ConfigToolFormat;    // load-file layout (OutputFormat)
-    char appendFileName[kPathBufferSize] = {};  // file copied behind the load file; empty = none
-    bool appendNameTooLong = false;             // option a named more than any path can hold
-    Definition definitions[kMaxDefinitions];    // DEF constants, filled from entry 0
-    ProgramLabel programLabels[kMaxProgramLabels];  // program labels in source order
+    uint32_t labelWidth = kDefaultLabelWidth;                   // name column width of every listing
+    uint8_t outputFormat = ConfigToolFormat;                    // load-file layout (OutputFormat)
+    char appendFileName[kPathBufferSize] = {};                  // file copied behind the load file; empty = none
+    bool appendNameTooLong = false;                             // option a named more than any path can hold
+    Definition definitions[kMaxDefinitions];                    // DEF constants, filled from entry 0
+    ProgramLabel programLabels[kMaxProgramLabels];              // program labels in source order
     char includeNames[kMaxIncludeFiles][kPathBufferSize] = {};  // [0] = file being read now
-    PatternWord patternMemory[kPatternSlots];   // pattern image, indexed by slot
-    uint8_t programImage[kProgramImageSize] = {};  // one nibble (0..15) per element
-    int32_t savedLines[kMaxIncludeFiles] = {};  // currentLine of each including file
-    uint32_t includeDepth = 0;                  // include files open beyond the main source
-    uint32_t programCounter = 0;                // nibble address of the next statement
-    uint32_t patternPointer = 0;                // slot where the next sequential PAT searches
-    uint32_t definitionCount = 0;               // used entries of definitions
-    uint32_t programHighWater = 0;              // largest programCounter after a pass-2 statement
-    uint32_t patternHighWater = 0;              // largest patternPointer after a pass-1 statement
-    uint32_t labelCount = 0;                    // used entries of programLabels
-    int32_t warningCount = 0;                   // warnings issued, printed or not
-    int32_t errorCount = 0;                     // errors issued, printed or not
-    int32_t currentLine = 0;                    // last line read from the file being read
-    bool dumpListing = false;                   // option d: echo lines, print listings
-    bool silent = false;                        // option s: no messages or report
-    uint32_t definitionsPassed = 0;             // pass 2: DEF statements read so far, which is
-                                                // the number of entries pass 1 had made there
-    bool targetKnown = false;                   // the run has identified the target file
-    uint64_t targetDevice = 0;                  // its device, so no source reads the target
-    uint64_t targetInode = 0;                   // its inode
-    FILE* console = stdout;                     // where messages, listings and echoes go
-    Allocator allocate = std::malloc;           // source of the passes' line buffers
-    IncludeObserver includeObserver = nullptr;  // told of every include file opened; null = nobody
-    void* includeObserverContext = nullptr;     // handed back to includeObserver
+    PatternWord patternMemory[kPatternSlots];                   // pattern image, indexed by slot
+    // The names of the three tables are stored through core/symbols.h only, which
+    // keeps each table's index in step with it.
+    NameIndex<kMaxDefinitions> definitionIndex;      // definitions by name
+    NameIndex<kPatternSlots> patternLabelIndex;      // patternMemory by label
+    NameIndex<kMaxProgramLabels> programLabelIndex;  // programLabels by name, all entries ever named
+    uint8_t programImage[kProgramImageSize] = {};    // one nibble (0..15) per element
+    int32_t savedLines[kMaxIncludeFiles] = {};       // currentLine of each including file
+    uint32_t includeDepth = 0;                       // include files open beyond the main source
+    uint32_t programCounter = 0;                     // nibble address of the next statement
+    uint32_t patternPointer = 0;                     // slot where the next sequential PAT searches
+    uint32_t definitionCount = 0;                    // used entries of definitions
+    uint32_t programHighWater = 0;                   // largest programCounter after a pass-2 statement
+    uint32_t patternHighWater = 0;                   // largest patternPointer after a pass-1 statement
+    uint32_t labelCount = 0;                         // used entries of programLabels
+    int32_t warningCount = 0;                        // warnings issued, printed or not
+    int32_t errorCount = 0;                          // errors issued, printed or not
+    int32_t currentLine = 0;                         // last line read from the file being read
+    bool dumpListing = false;                        // option d: echo lines, print listings
+    bool silent = false;                             // option s: no messages or report
+    uint32_t definitionsPassed = 0;                  // pass 2: DEF statements read so far, which is
+                                                     // the number of entries pass 1 had made there
+    uint64_t linesDigest = kLineDigestSeed;          // every line this pass has read, in reading order
+    uint64_t pass1Digest = kLineDigestSeed;          // linesDigest at the end of pass 1, for pass 2 to match
+    bool targetKnown = false;                        // the run has identified the target file
+    uint64_t targetDevice = 0;                       // its device, so no source reads the target
+    uint64_t targetInode = 0;                        // its inode
+    FILE* console = stdout;                          // where messages, listings and echoes go
+    Allocator allocate = std::malloc;                // source of the passes' line buffers
+    IncludeObserver includeObserver = nullptr;       // told of every include file opened; null = nobody
+    void* includeObserverContext = nullptr;          // handed back to includeObserver
 };
 
 }  // namespace qvek

@@ -1,7 +1,5 @@
 #include "core/keywords.h"
 
-#include <cstring>
-
 namespace qvek {
 
 namespace {
@@ -19,11 +17,50 @@ struct LayoutByCode {
 };
 constexpr LayoutByCode kLayoutByCode;
 
+// Every statement word is looked up, once per line and pass: a word of up to
+// four characters is packed into one integer and found by hashing it.
+constexpr uint32_t kLongestWord = 4;
+
+constexpr uint32_t packWord(const char* word, uint32_t length) {
+    uint32_t packed = 0;
+    for (uint32_t i = 0; i < length; i++)
+        packed |= static_cast<uint32_t>(static_cast<unsigned char>(word[i])) << (8 * i);
+    return packed;
+}
+
+constexpr uint32_t wordLength(const char* word) {
+    uint32_t length = 0;
+    while (word[length] != '\0') length++;
+    return length;
+}
+
+struct WordTable {
+    static constexpr uint32_t kSlots = 64;
+    uint32_t packed[kSlots] = {};  // 0 = free: no statement word is empty
+    StatementCode code[kSlots] = {};
+    static constexpr uint32_t slotOf(uint32_t packed) { return (packed * 2654435761u) >> 26; }
+    constexpr WordTable() {
+        for (const Keyword& k : kKeywords) {
+            const uint32_t length = wordLength(k.word);
+            if (length == 0 || length > kLongestWord) throw "statement words are 1 to 4 characters";
+            uint32_t slot = slotOf(packWord(k.word, length));
+            while (packed[slot] != 0) slot = (slot + 1) % kSlots;
+            packed[slot] = packWord(k.word, length);
+            code[slot] = k.code;
+        }
+    }
+};
+constexpr WordTable kWordTable;
+
 }  // namespace
 
 StatementCode lookupKeyword(const char* word) {
-    for (const Keyword& k : kKeywords)
-        if (std::strcmp(word, k.word) == 0) return k.code;
+    uint32_t length = 0;
+    while (length <= kLongestWord && word[length] != '\0') length++;
+    if (length == 0 || length > kLongestWord) return StatementCode::NotAStatement;
+    const uint32_t packed = packWord(word, length);
+    for (uint32_t slot = WordTable::slotOf(packed); kWordTable.packed[slot] != 0; slot = (slot + 1) % WordTable::kSlots)
+        if (kWordTable.packed[slot] == packed) return kWordTable.code[slot];
     return StatementCode::NotAStatement;
 }
 

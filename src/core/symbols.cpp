@@ -4,40 +4,60 @@
 
 namespace qvek {
 
+namespace {
+
+NameTable definitionNames(const AsmState& st) { return {st.definitions[0].name, sizeof(Definition)}; }
+NameTable patternLabels(const AsmState& st) { return {st.patternMemory[0].label, sizeof(PatternWord)}; }
+NameTable programLabelNames(const AsmState& st) { return {st.programLabels[0].name, sizeof(ProgramLabel)}; }
+
+// Stores a new name in a table entry and moves the entry in the table's index:
+// out from under its old name, in under the new one. Empty names are never indexed.
+template <uint32_t Entries>
+void rename(NameIndex<Entries>& index, const NameTable& table, uint32_t entry, char* field, uint32_t capacity,
+            const char* name) {
+    if (field[0] != '\0') index.remove(table, entry);
+    copyText(field, capacity, name);
+    if (field[0] != '\0') index.add(table, entry);
+}
+
+}  // namespace
+
+// Each index yields the lowest entry of a name over the whole table; the
+// limits below only decide whether that entry is visible.
+
 int findDefinition(const AsmState& st, const char* name, uint32_t limit) {
     if (name[0] == '\0') return -1;  // free entries have empty names
     if (limit > kMaxDefinitions) limit = kMaxDefinitions;
-    for (uint32_t i = 0; i < limit; i++)
-        if (std::strcmp(st.definitions[i].name, name) == 0) return static_cast<int>(i);
-    return -1;
+    const int found = st.definitionIndex.find(definitionNames(st), name, hashName(name));
+    return found >= 0 && static_cast<uint32_t>(found) < limit ? found : -1;
 }
 
 int findPatternLabel(const AsmState& st, const char* name) {
     if (name[0] == '\0') return -1;
-    for (uint32_t i = 0; i < kPatternSlots; i++)
-        if (std::strcmp(st.patternMemory[i].label, name) == 0) return static_cast<int>(i);
-    return -1;
+    return st.patternLabelIndex.find(patternLabels(st), name, hashName(name));
 }
 
 int findProgramLabel(const AsmState& st, const char* name) {
     if (name[0] == '\0') return -1;
-    for (uint32_t i = 0; i < st.labelCount && i < kMaxProgramLabels; i++)
-        if (std::strcmp(st.programLabels[i].name, name) == 0) return static_cast<int>(i);
-    return -1;
+    // Entries at or above labelCount stay indexed but are not seen.
+    const int found = st.programLabelIndex.find(programLabelNames(st), name, hashName(name));
+    return found >= 0 && static_cast<uint32_t>(found) < st.labelCount ? found : -1;
 }
 
 void setDefinitionName(AsmState& st, uint32_t index, const char* name) {
-    copyText(st.definitions[index].name, sizeof st.definitions[index].name, name);
+    Definition& entry = st.definitions[index];
+    rename(st.definitionIndex, definitionNames(st), index, entry.name, sizeof entry.name, name);
 }
 
 void setPatternLabel(AsmState& st, uint32_t slot, const char* label) {
-    copyText(st.patternMemory[slot].label, sizeof st.patternMemory[slot].label, label);
+    PatternWord& word = st.patternMemory[slot];
+    rename(st.patternLabelIndex, patternLabels(st), slot, word.label, sizeof word.label, label);
 }
 
 int addProgramLabel(AsmState& st, const char* name, uint32_t address) {
     if (st.labelCount >= kMaxProgramLabels) return -1;
     ProgramLabel& entry = st.programLabels[st.labelCount];
-    copyText(entry.name, sizeof entry.name, name);
+    rename(st.programLabelIndex, programLabelNames(st), st.labelCount, entry.name, sizeof entry.name, name);
     entry.address = static_cast<int32_t>(address);
     return static_cast<int>(st.labelCount++);
 }

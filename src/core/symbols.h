@@ -1,8 +1,8 @@
 // The three name tables: constants, pattern labels and program labels.
 // Every lookup and every change of a stored name goes through here, so the
-// tables can be indexed without touching their users. First match wins.
+// tables are indexed without their users knowing. First match wins.
 // Writes definitions[].name, patternMemory[].label, programLabels, labelCount,
-// labelWidth.
+// labelWidth and the three name indexes.
 #pragma once
 
 #include <cstdint>

@@ -29,7 +29,7 @@ uint8_t memoryByte(const LoadImage& image, Memory memory, uint32_t at) {
 }  // namespace
 
 int writeLayout(const LoadImage& image, OutputFormat layout, FILE* out) {
-    // About 1.3 MB: far too large for the stack.
+    // Most of a megabyte: far too large for the stack.
     std::unique_ptr<AsmState> st(new (std::nothrow) AsmState());
     if (st == nullptr) return -1;
     st->outputFormat = layout;

@@ -5,6 +5,7 @@
 #include "core/symbols.h"
 #include "passes/pass1.h"
 #include "passes/pass2.h"
+#include "passes/statement.h"
 
 namespace qvek {
 
@@ -71,7 +72,9 @@ SourceResult assembleSilently(AsmState& st, const char* sourceName, bool bothPas
     FILE* sink = std::tmpfile();
     st.console = sink != nullptr ? sink : stderr;
     SourceResult result = SourceResult::Assembled;
-    FILE* source = std::strlen(sourceName) <= kMaxPathLength ? std::fopen(sourceName, "r") : nullptr;
+    // Pass 2 would wait on a pipe for a second writer.
+    const bool readable = std::strlen(sourceName) <= kMaxPathLength && !(bothPasses && isPipe(sourceName));
+    FILE* source = readable ? std::fopen(sourceName, "r") : nullptr;
     if (source == nullptr) {
         result = SourceResult::CannotOpen;
     } else {

@@ -1,7 +1,5 @@
 #include "passes/pass1.h"
 
-#include <cstring>
-
 #include "core/keywords.h"
 #include "core/messages.h"
 #include "core/operands.h"
@@ -65,10 +63,10 @@ int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
     for (;;) {
         const int more = nextSourceLine(st, line, stream);
         if (more <= 0) return more;
-        dump(st, "\n%3.3d %s", st.currentLine, line);
+        if (st.dumpListing) dump(st, "\n%3.3d %s", st.currentLine, line);
         if (splitStatement(st, line, s, kMaxOperands, 3) < 0) return -1;
         if (s.hasLabel && registerLabel(st, s.label) < 0) return -1;
-        if (std::strlen(s.word) < 3) continue;
+        if (isShortWord(s.word)) continue;
         if (carryOut(st, lookupKeyword(s.word), s) < 0) return -1;
         if (st.programCounter >= kProgramNibbles)
             return error(st, "\nERROR:- Available KRX program segment space exhuasted !");
@@ -78,6 +76,13 @@ int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
 
 }  // namespace
 
-int runPass1(AsmState& st, FILE* stream) { return readFile(st, stream, readStatements); }
+int runPass1(AsmState& st, FILE* stream) {
+    // What the main file and its includes read is what pass 2 must read again.
+    const bool mainFile = st.includeDepth == 0;
+    if (mainFile) st.linesDigest = kLineDigestSeed;
+    const int result = readFile(st, stream, readStatements);
+    if (mainFile) st.pass1Digest = st.linesDigest;
+    return result;
+}
 
 }  // namespace qvek

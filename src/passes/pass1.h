@@ -1,7 +1,8 @@
 // Pass 1: one forward reading of a source file and its includes. Assembles
 // opcodes and every operand it can resolve, registers labels, and carries out
 // DEF, PAT, ORG and INC. Writes programImage, programCounter, programLabels,
-// labelCount, labelWidth, the pattern and constant tables and both counts.
+// labelCount, labelWidth, the pattern and constant tables, both counts and
+// pass1Digest, the digest of every line read, which pass 2 must match.
 #pragma once
 
 #include <cstdio>

@@ -68,18 +68,30 @@ int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
         const int more = nextSourceLine(st, line, stream);
         if (more <= 0) return more;
         if (splitStatement(st, line, s, 2, 2) < 0) return -1;
-        if (std::strlen(s.word) < 3) continue;
+        if (isShortWord(s.word)) continue;
         if (carryOut(st, lookupKeyword(s.word), s) < 0) return -1;
         // Only a source that changed since pass 1 can get here; its image would be wrong.
         if (st.programCounter >= kProgramNibbles)
-            return error(st, "\nERROR:- Program address beyond program memory on line %3.3d in file %s on pass 2. "
-                             "Did the source change?", st.currentLine, st.includeNames[0]);
+            return error(st,
+                         "\nERROR:- Program address beyond program memory on line %3.3d in file %s on pass 2. "
+                         "Did the source change?",
+                         st.currentLine, st.includeNames[0]);
         if (st.programCounter > st.programHighWater) st.programHighWater = st.programCounter;
     }
 }
 
 }  // namespace
 
-int runPass2(AsmState& st, FILE* stream) { return readFile(st, stream, readStatements); }
+int runPass2(AsmState& st, FILE* stream) {
+    const bool mainFile = st.includeDepth == 0;
+    if (mainFile) st.linesDigest = kLineDigestSeed;
+    const int result = readFile(st, stream, readStatements);
+    if (!mainFile || result < 0 || st.linesDigest == st.pass1Digest) return result;
+    // Addresses that stayed in bounds are not enough: the targets were filled in for other lines.
+    return error(st,
+                 "\nERROR:- Source file %s, or a file it includes, read differently on pass 2 than on pass 1. "
+                 "Nothing written !",
+                 st.includeNames[0]);
+}
 
 }  // namespace qvek

@@ -1,7 +1,8 @@
 // Pass 2: reads the source again with every program label known, recomputes
 // each statement's address exactly as pass 1 did and writes the targets of
-// CAL, JCB and JMP. Writes the target nibbles of programImage,
-// programCounter, programHighWater, definitionsPassed and both counts.
+// CAL, JCB and JMP, refusing a source that reads differently from pass 1.
+// Writes the target nibbles of programImage, programCounter,
+// programHighWater, definitionsPassed and both counts.
 #pragma once
 
 #include <cstdio>

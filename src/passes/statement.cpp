@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <cstring>
 
 #include "core/messages.h"
 #include "source/includes.h"
@@ -15,21 +14,45 @@ namespace {
 
 // The line reader leaves single spaces between tokens; a vertical tab is the
 // one other white-space character that survives it, and it separates too.
-bool isSeparator(char c) { return c == ' ' || c == '\v'; }
+constexpr bool isSeparator(char c) { return c == ' ' || c == '\v'; }
+
+// Where a token stops: at a separator or at the end of the line.
+struct TokenEnds {
+    bool ends[256] = {};
+    constexpr TokenEnds() {
+        for (int c = 0; c < 256; c++) ends[c] = c == '\0' || isSeparator(static_cast<char>(c));
+    }
+    bool at(char c) const { return ends[static_cast<unsigned char>(c)]; }
+};
+constexpr TokenEnds kTokenEnds;
 
 // Copies the token starting at *cursor into field and moves past it; returns
-// false when the token is longer than a field holds.
+// false, with field left empty, when the token is longer than a field holds.
 bool takeToken(const char** cursor, char* field) {
     const char* p = *cursor;
     while (isSeparator(*p)) p++;
-    const char* start = p;
-    while (*p != '\0' && !isSeparator(*p)) p++;
-    const size_t length = static_cast<size_t>(p - start);
-    *cursor = p;
-    if (length > kMaxTokenLength) return false;
-    std::memcpy(field, start, length);
+    // Copied as it is scanned: a token too long is found before the field is full.
+    size_t length = 0;
+    for (char c; !kTokenEnds.at(c = p[length]); length++) {
+        if (length == kMaxTokenLength) {
+            while (!kTokenEnds.at(p[length])) length++;
+            *cursor = p + length;
+            field[0] = '\0';
+            return false;
+        }
+        field[length] = c;
+    }
     field[length] = '\0';
+    *cursor = p + length;
     return true;
+}
+
+// FNV-1a over the line and a line feed, so lines cannot merge into each other.
+void foldLine(AsmState& st, const char* line) {
+    constexpr uint64_t kPrime = 1099511628211ull;
+    uint64_t digest = st.linesDigest;
+    for (const char* p = line; *p != '\0'; p++) digest = (digest ^ static_cast<unsigned char>(*p)) * kPrime;
+    st.linesDigest = (digest ^ '\n') * kPrime;
 }
 
 }  // namespace
@@ -51,15 +74,20 @@ int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
 
 int nextSourceLine(AsmState& st, char* line, FILE* stream) {
     switch (readSourceLine(st, line, stream)) {
-        case LineRead: return 1;
+        case LineRead: foldLine(st, line); return 1;
         case EndOfFile: return 0;
         case LineTooLong:
             return error(st, "\nERROR:- Line %3.3d in file %s is longer than %u characters. Assembly stopped.",
                          st.currentLine, st.includeNames[0], kMaxLineLength);
+        case ZeroByte:
+            return error(st, "\nERROR:- Line %3.3d in file %s holds a zero byte. Assembly stopped.", st.currentLine,
+                         st.includeNames[0]);
         case ReadFailed: break;
     }
     return error(st, "\nERROR:- Could not read file %s after line %3.3d !", st.includeNames[0], st.currentLine);
 }
+
+bool isShortWord(const char* word) { return word[0] == '\0' || word[1] == '\0' || word[2] == '\0'; }
 
 int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operands, uint32_t labelOperands) {
     s.label[0] = '\0';
@@ -74,7 +102,9 @@ int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operan
         operands = labelOperands;
     }
     if (fits) fits = takeToken(&cursor, s.word);
-    for (uint32_t i = 1; fits && i <= operands && i <= kMaxOperands; i++) fits = takeToken(&cursor, s.operands[i]);
+    // Past the end of the line every further token is empty, as the fields already are.
+    for (uint32_t i = 1; fits && i <= operands && i <= kMaxOperands && *cursor != '\0'; i++)
+        fits = takeToken(&cursor, s.operands[i]);
     if (!fits)
         return error(st, "\nERROR:- Token longer than %u characters on line %3.3d in file %s. Assembly stopped.",
                      kMaxTokenLength, st.currentLine, st.includeNames[0]);
@@ -84,10 +114,23 @@ int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operan
 bool isTargetFile(const AsmState& st, FILE* stream) {
     struct stat info;
     if (!st.targetKnown || fstat(fileno(stream), &info) != 0) return false;
-    return static_cast<uint64_t>(info.st_dev) == st.targetDevice && static_cast<uint64_t>(info.st_ino) == st.targetInode;
+    return static_cast<uint64_t>(info.st_dev) == st.targetDevice &&
+           static_cast<uint64_t>(info.st_ino) == st.targetInode;
+}
+
+bool isPipe(const char* name) {
+    struct stat info;
+    return stat(name, &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
 int openInclude(AsmState& st, const char* name, FILE** stream) {
+    // Opening a pipe waits for a writer, and pass 2 would wait for a second one.
+    *stream = nullptr;
+    if (isPipe(name))
+        return error(st,
+                     "\nERROR:- Include file %s on line %3.3d in file %s is a pipe, which cannot be read on both "
+                     "passes !",
+                     name, st.currentLine, st.includeNames[0]);
     *stream = std::fopen(name, "r");
     if (*stream == nullptr) return error(st, "\nERROR:- Could not open include file %s !", name);
     if (isTargetFile(st, *stream)) {

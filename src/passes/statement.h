@@ -1,7 +1,7 @@
 // What both passes share to read a statement: the next line with its faults
 // reported, the split into label, statement word and operand tokens, and the
-// opening of an INC file. Writes errorCount and, through the include stack,
-// includeNames, savedLines, includeDepth and currentLine.
+// opening of an INC file. Writes errorCount, linesDigest and, through the
+// include stack, includeNames, savedLines, includeDepth and currentLine.
 #pragma once
 
 #include <cstdio>
@@ -11,10 +11,10 @@
 namespace qvek {
 
 struct Statement {
-    char label[kTokenBufferSize];                     // "#LABEL" on a label line, else empty
-    char word[kTokenBufferSize];                      // the statement word
+    char label[kTokenBufferSize];                       // "#LABEL" on a label line, else empty
+    char word[kTokenBufferSize];                        // the statement word
     char operands[kMaxOperands + 1][kTokenBufferSize];  // operand tokens 1 to 16; [0] unused
-    bool hasLabel;                                    // the line began with '#'
+    bool hasLabel;                                      // the line began with '#'
 };
 
 // The statement loop of one pass over one file, given its line buffer and statement.
@@ -28,8 +28,12 @@ int nextSourceLine(AsmState& st, char* line, FILE* stream);
 /// Splits a normalised line, taking at most `operands` operand tokens (a label line
 /// at most `labelOperands`); returns 0, or -1 after reporting a token over 80 characters.
 int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operands, uint32_t labelOperands);
+/// Tells whether a word is shorter than three characters, as no statement word is.
+bool isShortWord(const char* word);
 /// Opens an INC file and enters its include level; returns 0, or -1 after reporting why not.
 int openInclude(AsmState& st, const char* name, FILE** stream);
+/// Tells whether a name is a pipe, which no pass can read a second time.
+bool isPipe(const char* name);
 /// Tells whether an open stream is the target file the run is writing.
 bool isTargetFile(const AsmState& st, FILE* stream);
 

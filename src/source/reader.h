@@ -14,6 +14,7 @@ enum ReadResult : int {
     EndOfFile = -1,    // the file has no further statement line
     LineTooLong = -2,  // line currentLine is longer than kMaxLineLength once normalised
     ReadFailed = -3,   // the stream reported an error (a directory, an I/O fault)
+    ZeroByte = -4,     // line currentLine holds a 0x00 byte outside a comment
 };
 
 /// Delivers the next non-empty normalised line into a kLineBufferSize buffer.

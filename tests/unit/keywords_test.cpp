@@ -1,6 +1,8 @@
 #include "core/keywords.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "test_support.h"
 
@@ -38,6 +40,33 @@ TEST(Keywords, OtherWordsAreNoStatement) {
     for (const char* word : {"LOAD", "MOV", "", "NO", "NOPX", "nop", "Nop", "#NOP", "NOP "})
         EXPECT_EQ(lookupKeyword(word), StatementCode::NotAStatement) << word;
     EXPECT_EQ(instructionFormat(StatementCode::NotAStatement), nullptr);
+}
+
+TEST(Keywords, EveryShortWordIsLookedUpAsInTheList) {
+    // All words of up to four characters from the letters of the statement words
+    // and a few others, against a plain search of the list.
+    const std::string letters = "ABCDEFGIJLMNOPRSTUX#\x80";
+    const auto listed = [](const std::string& word) {
+        for (const Keyword& k : kKeywords)
+            if (word == k.word) return k.code;
+        return StatementCode::NotAStatement;
+    };
+    std::vector<std::string> words = {""};
+    for (size_t from = 0, length = 1; length <= 4; length++) {
+        const size_t to = words.size();
+        for (size_t i = from; i < to; i++)
+            for (char c : letters) words.push_back(words[i] + c);
+        from = to;
+    }
+    words.push_back("NOPS");
+    words.push_back("XORED");
+    int found = 0;
+    for (const std::string& word : words) {
+        const StatementCode code = lookupKeyword(word.c_str());
+        ASSERT_EQ(code, listed(word)) << '"' << word << '"';
+        found += code != StatementCode::NotAStatement;
+    }
+    EXPECT_EQ(found, kKeywordCount);
 }
 
 TEST(Keywords, JumpIsABranchWithConditionZero) {

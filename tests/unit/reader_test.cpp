@@ -62,6 +62,18 @@ TEST_F(Reader, PassesHighBytesThrough) {
     EXPECT_EQ(last, EndOfFile);
 }
 
+TEST_F(Reader, RefusesAZeroByteOutsideComments) {
+    using namespace std::string_literals;
+    // In a comment it is dropped with the comment; in a statement it would cut the line short.
+    EXPECT_EQ(read("NOP * a \0 in a comment\n\nLDA\0 5\nRET\n"s), (Lines{"001 NOP"}));
+    EXPECT_EQ(last, ZeroByte);
+    EXPECT_EQ(st->currentLine, 3);
+    st->currentLine = 0;
+    EXPECT_EQ(read("\0"s), Lines{});
+    EXPECT_EQ(last, ZeroByte);
+    EXPECT_EQ(st->currentLine, 1);
+}
+
 TEST_F(Reader, DeliversALastLineWithoutLineFeed) {
     EXPECT_EQ(read("NOP\n\n\nlda 5 * done"), (Lines{"001 NOP", "004 LDA 5"}));
     EXPECT_EQ(last, EndOfFile);

@@ -1,0 +1,49 @@
+// A hash index over the names of one fixed table, kept inside AsmState beside
+// the table it indexes. It finds the lowest entry of a name in constant time on
+// average, as a scan from entry 0 would, however many entries share that name.
+// Writes only its own arrays; symbols.cpp owns every index in AsmState.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace qvek {
+
+// Where the names of a table lie: entry i's zero-terminated name starts at
+// first + i * stride.
+struct NameTable {
+    const char* first;  // name of entry 0
+    size_t stride;      // bytes from one entry's name to the next
+    const char* name(uint32_t entry) const { return first + entry * stride; }
+};
+
+/// Returns the hash under which a name is indexed.
+uint32_t hashName(const char* name);
+
+// Each distinct name has one head, its lowest entry, chained into a bucket;
+// the other entries of the name hang off the head in rising order. Links are
+// entry + 1, so a zeroed index is an empty one.
+template <uint32_t Entries>
+struct NameIndex {
+    static_assert((Entries & (Entries - 1)) == 0 && Entries <= 0x8000, "power of two that fits the links");
+    static constexpr uint32_t kBuckets = 2 * Entries;
+
+    uint16_t bucket[kBuckets] = {};   // first head whose hash falls in this bucket
+    uint16_t nextHead[Entries] = {};  // heads only: the next head in the same bucket
+    uint16_t nextSame[Entries] = {};  // the next higher entry of the same name
+    uint16_t lastSame[Entries] = {};  // heads only: the highest entry of the name
+    uint32_t hashOf[Entries] = {};    // hashName of each indexed entry's name
+
+    /// Returns the lowest indexed entry named exactly name (of hash hash), or -1.
+    int find(const NameTable& table, const char* name, uint32_t hash) const;
+    /// Indexes an entry whose non-empty name has just been stored.
+    void add(const NameTable& table, uint32_t entry);
+    /// Takes an indexed entry out, while its old name is still stored.
+    void remove(const NameTable& table, uint32_t entry);
+
+  private:
+    // Makes replacement take head's place in its bucket chain (0 unlinks head).
+    void replaceHead(uint32_t head, uint16_t replacement);
+};
+
+}  // namespace qvek

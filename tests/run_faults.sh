@@ -1,0 +1,285 @@
+#!/usr/bin/env bash
+# End-to-end cases that a golden folder cannot hold: links, devices, pipes,
+# and inputs made at run time because they are large or random. Each case
+# checks the exit status, the message, the closing report and what became of
+# every file involved; a crash, a sanitizer report or a hang fails it.
+#
+#   run_faults.sh QVEK CASE QVEKDUMP
+set -u
+qvek=$1
+case_name=$2
+qvekdump=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+failed=0
+fail() {
+    echo "$case_name: $*"
+    failed=1
+}
+
+# Runs the assembler with a time limit: its output goes to .out, its status to $status.
+run() {
+    timeout 30 "$qvek" "$@" > .out 2>&1
+    status=$?
+    last_run="qvek $*"
+}
+# The run ended with this status (124 would be the time limit, 134 or 139 a crash).
+expect_status() {
+    [ "$status" = "$1" ] || fail "$last_run: exit status $status, expected $1"
+}
+# This line, a whole message without its leading line break, was printed.
+expect_line() {
+    grep -qxF -- "$1" .out || { fail "$last_run: no line '$1'"; sed 's/^/    /' .out | head -20; }
+}
+expect_report() {
+    expect_line " $1 Warning   $2 Errors -- Done !"
+}
+expect_empty() {
+    [ -f "$1" ] && [ ! -s "$1" ] || fail "$last_run: $1 is not an empty file"
+}
+# A load file of the default layout.
+expect_load_file() {
+    [ "$(head -n 1 "$1" 2>/dev/null)" = "##" ] || fail "$last_run: $1 is no load file"
+}
+# n copies of one character, without a line feed.
+repeat() {
+    head -c "$2" /dev/zero | tr '\0' "$1"
+}
+
+case_same_file_links() {
+    printf 'NOP * must survive\n' > a.qvs
+    cp a.qvs original
+    ln a.qvs hard.ucd
+    ln -s a.qvs soft.ucd
+    mkdir sub
+    ln -s ../a.qvs sub/up.ucd
+    for target in hard.ucd soft.ucd sub/up.ucd ./a.qvs "$PWD/a.qvs" sub/../a.qvs; do
+        run a.qvs "$target"
+        expect_status 255
+        expect_line "ERROR:- Target file $target is the source file a.qvs. Nothing written !"
+        expect_report 0 1
+        cmp -s a.qvs original || fail "$last_run: the source changed"
+    done
+    # The link as the source, the file itself as the target.
+    run -i soft.ucd a.qvs
+    expect_status 255
+    expect_line "ERROR:- Target file a.qvs is the source file soft.ucd. Nothing written !"
+    cmp -s a.qvs original || fail "$last_run: the source changed"
+}
+
+case_target_links() {
+    printf 'NOP\nINC LINK.INC\n' > s.qvs
+    ln -s OUT.UCD LINK.INC
+    run s.qvs OUT.UCD
+    expect_status 255
+    expect_line "ERROR:- Include file LINK.INC on line 002 in file s.qvs is the target file !"
+    expect_report 0 1
+    expect_empty OUT.UCD
+
+    printf 'NOP\nINC HARD.INC\n' > h.qvs
+    printf 'RET\n' > OUT2.UCD
+    ln OUT2.UCD HARD.INC
+    run h.qvs OUT2.UCD
+    expect_status 255
+    expect_line "ERROR:- Include file HARD.INC on line 002 in file h.qvs is the target file !"
+
+    # The append file under another name: the load file is written once, not copied onto itself.
+    printf 'LDA 5\n' > t.qvs
+    run t.qvs alone.ucd
+    expect_status 0
+    : > OUT3.UCD
+    ln OUT3.UCD TAIL.UCD
+    run -aTAIL.UCD t.qvs OUT3.UCD
+    expect_status 255
+    expect_line "WARNING:- Append file TAIL.UCD is the target file. No file appended !"
+    expect_report 1 0
+    [ "$(wc -c < OUT3.UCD)" = "$(wc -c < alone.ucd)" ] || fail "$last_run: OUT3.UCD is not just the load file"
+}
+
+case_dev_full() {
+    printf 'LDA 5\nRET\n' > small.qvs
+    for options in -p -i -d; do
+        run "$options" small.qvs /dev/full
+        expect_status 255
+        expect_line "ERROR:- Could not write target file /dev/full completely !"
+        expect_report 0 1
+    done
+    run -s small.qvs /dev/full
+    expect_status 255
+    [ -s .out ] && fail "$last_run: a silent run printed something"
+    # Larger than the stream's buffer: writes fail before the closing does; one error all the same.
+    printf 'ORG PGM 4000\nNOP\n' > big.qvs
+    run -i big.qvs /dev/full
+    expect_status 255
+    expect_line "ERROR:- Could not write target file /dev/full completely !"
+    expect_report 0 1
+    repeat x 100000 > TAIL.UCD
+    run -aTAIL.UCD small.qvs /dev/full
+    expect_status 255
+    expect_report 0 1
+}
+
+case_devices() {
+    run /dev/null null.ucd
+    expect_status 0
+    expect_load_file null.ucd
+    run /dev/zero zero.ucd
+    expect_status 255
+    expect_line "ERROR:- Line 001 in file /dev/zero holds a zero byte. Assembly stopped."
+    expect_report 0 1
+    expect_empty zero.ucd
+    # Standard input redirected from a file reads the same on both passes.
+    printf '#L NOP\nJMP #L\n' > in.qvs
+    run /dev/stdin stdin.ucd < in.qvs
+    expect_status 0
+    grep -qF '0x0090 0x0000 ' stdin.ucd || fail "$last_run: the JMP is not in stdin.ucd"
+}
+
+case_pipes() {
+    mkfifo PIPE.QVS
+    run PIPE.QVS out.ucd
+    expect_status 255
+    expect_line "ERROR:- Source file PIPE.QVS is a pipe, which cannot be read on both passes !"
+    expect_report 0 1
+    [ -e out.ucd ] && fail "$last_run: the target was created"
+
+    printf 'NOP\nINC PIPE.QVS\n' > i.qvs
+    run i.qvs i.ucd
+    expect_status 255
+    expect_line "ERROR:- Include file PIPE.QVS on line 002 in file i.qvs is a pipe, which cannot be read on both passes !"
+    expect_empty i.ucd
+
+    # Input through a pipe would read as an empty file on pass 2.
+    run <(printf 'NOP\n') p.ucd
+    expect_status 255
+    grep -qE '^ERROR:- Source file /(dev|proc/self)/fd/[0-9]+ is a pipe, which cannot be read on both passes !$' .out ||
+        fail "$last_run: no pipe message"
+    run /dev/stdin p.ucd < <(printf 'NOP\n')
+    expect_status 255
+
+    # The inspector names addresses from both passes, and refuses the pipe too.
+    printf 'NOP\n' > ok.qvs
+    run -s ok.qvs ok.ucd
+    timeout 30 "$qvekdump" --source PIPE.QVS ok.ucd > .out 2>&1
+    status=$?
+    last_run="qvekdump --source PIPE.QVS ok.ucd"
+    expect_status 1
+    expect_line "ERROR:- Cannot open source file PIPE.QVS"
+}
+
+case_long_line() {
+    { printf 'NOP\n'; repeat A 100000; printf '\nRET\n'; } > l.qvs
+    run l.qvs l.ucd
+    expect_status 255
+    expect_line "ERROR:- Line 002 in file l.qvs is longer than 120 characters. Assembly stopped."
+    expect_report 0 1
+    expect_empty l.ucd
+    # Of short tokens: the limit is on the normalised line.
+    { for _ in $(seq 25000); do printf 'NOP '; done; printf '\n'; } > t.qvs
+    run t.qvs t.ucd
+    expect_status 255
+    expect_line "ERROR:- Line 001 in file t.qvs is longer than 120 characters. Assembly stopped."
+    # Trailing blanks and a long comment are not part of the line.
+    { printf 'NOP'; repeat ' ' 100000; printf '\nRET *'; repeat C 100000; printf '\n'; } > b.qvs
+    run -d b.qvs b.ucd
+    expect_status 0
+    expect_line "001 NOP"
+    expect_line "002 RET"
+}
+
+case_megabyte_without_line_feed() {
+    repeat A 1048576 > a.qvs
+    run a.qvs a.ucd
+    expect_status 255
+    expect_line "ERROR:- Line 001 in file a.qvs is longer than 120 characters. Assembly stopped."
+    expect_report 0 1
+    expect_empty a.ucd
+    # Read to its very end: the statement before a megabyte of comment or blanks is assembled.
+    { printf 'LDA 5 *'; repeat B 1048576; } > c.qvs
+    run -d c.qvs c.ucd
+    expect_status 0
+    expect_line "001 LDA 5"
+    { printf 'NOP\nRET'; repeat ' ' 1048576; } > b.qvs
+    run -d b.qvs b.ucd
+    expect_status 0
+    expect_line "002 RET"
+}
+
+# Every outcome of random bytes is an orderly end: exit status 255, the closing
+# report, and a target that is empty or a whole load file.
+check_garbage_run() {
+    expect_status 255
+    grep -qE '^ [0-9]+ Warning   [0-9]+ Errors -- Done !$' .out || fail "$last_run: no closing report"
+    [ ! -s "$1" ] || [ "$(head -c 1 "$1")" = "#" ] || fail "$last_run: $1 is neither empty nor a load file"
+}
+
+case_binary_garbage() {
+    for seed in 1 2 3 4 5 6 7 8; do
+        # Raw bytes, and lines of 0 to 60 bytes without zero bytes, to get past the first line.
+        perl -e "srand($seed); print map { chr(int(rand(256))) } 1..65536" > raw.qvs
+        perl -e "srand($seed); for (1..4000) { my \$n = int(rand(61)); my \$l = '';
+                 \$l .= chr(1 + int(rand(255))) for 1..\$n; \$l =~ tr/\\n//d; print \$l, \"\\n\" }" > lines.qvs
+        run raw.qvs raw.ucd
+        check_garbage_run raw.ucd
+        run -d -i lines.qvs lines.ucd
+        check_garbage_run lines.ucd
+        printf 'NOP\nINC LINES.INC\nRET\n' > inc.qvs
+        cp lines.qvs LINES.INC
+        run inc.qvs inc.ucd
+        check_garbage_run inc.ucd
+    done
+    # As the append file, garbage is copied byte for byte.
+    printf 'NOP\n' > ok.qvs
+    run -araw.qvs ok.qvs ok.ucd
+    expect_status 0
+    tail -c 65536 ok.ucd | cmp -s - raw.qvs || fail "$last_run: the appended bytes differ"
+}
+
+case_long_names() {
+    # 300 characters each: four folders of 60 and a name of 56.
+    local part dir source target append missing
+    part=$(repeat d 60)
+    dir="$part/$part/$part/$part"
+    mkdir -p "$dir"
+    source="$dir/$(repeat s 52).qvs"
+    target="$dir/$(repeat t 52).ucd"
+    append="$dir/$(repeat a 52).ucd"
+    missing="$dir/$(repeat m 52).qvs"
+    [ ${#source} = 300 ] || fail "the source name has ${#source} characters"
+    printf 'NOP\n' > "$source"
+    printf 'TAIL\n' > "$append"
+    run "-a$append" "$source" "$target"
+    expect_status 0
+    expect_line "Appending file $append to $target"
+    grep -qF "## This file generated from source file $source on " "$target" ||
+        fail "$last_run: the header does not name the source whole"
+    [ "$(tail -n 1 "$target")" = TAIL ] || fail "$last_run: the append file is not behind the load file"
+    run -i "$source" "$target"
+    expect_status 0
+    grep -qF "# This file generated from $source on " "$target" || fail "$last_run: the header does not name the source"
+    run "$missing" "$target"
+    expect_status 255
+    expect_line "ERROR:- Cannot open source file $missing"
+    run "-a$missing" "$source" "$target"
+    expect_status 255
+    expect_line "WARNING:- Could not open append file $missing !"
+    # Beyond the platform's 4096: refused, never cut to a name that might exist.
+    local huge
+    huge=$(repeat h 5000)
+    run "$huge" "$target"
+    expect_status 255
+    expect_line "ERROR:- Cannot open source file $huge"
+    run "-a$huge" "$source" "$target"
+    expect_status 255
+    expect_line "WARNING:- Append file name is longer than 4096 characters. No file appended !"
+    expect_report 1 0
+}
+
+if ! declare -F "case_$case_name" > /dev/null; then
+    echo "no case $case_name"
+    exit 2
+fi
+"case_$case_name"
+exit $failed
