@@ -10,7 +10,8 @@ fail() { echo "$name: $*"; exit 1; }
 
 bin=$prefix/bin
 man=$prefix/share/man/man1
-for f in "$bin/qvek" "$bin/qvekdump" "$man/qvek.1" "$man/qvekdump.1"; do
+for f in "$bin/qvek" "$bin/qvekdump" "$man/qvek.1" "$man/qvekdump.1" "$prefix/share/doc/qvek/README.md" \
+         "$prefix/share/doc/qvek/docs/reliability.md"; do
     [ -f "$f" ] || fail "missing ${f#"$prefix"/}"
 done
 [ "$(readlink "$bin/qveka")" = qvek ] || fail "qveka is not a link to qvek"

@@ -15,6 +15,8 @@ if(TARGET qvekdump)
     install(FILES man/qvekdump.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The README links to the engineer's record beside it.
+install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
 install(FILES examples/Makefile examples/main.qvs examples/COMMON.INC examples/PATTERNS.INC examples/ROUTINES.INC
     DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
