@@ -15,6 +15,7 @@
 #include "passes/pass1.h"
 #include "passes/pass2.h"
 #include "passes/statement.h"
+#include "source/opener.h"
 
 namespace qvek {
 
@@ -86,7 +87,7 @@ FILE* openFiles(AsmState& st, const CommandLine& names, FILE** source) {
         error(st, "\nERROR:- Source file %s is a pipe, which cannot be read on both passes !", names.sourceName);
         return nullptr;
     }
-    if (std::strlen(names.sourceName) <= kMaxPathLength) *source = std::fopen(names.sourceName, "r");
+    if (std::strlen(names.sourceName) <= kMaxPathLength) *source = openSource(st, names.sourceName);
     if (*source == nullptr) {
         error(st, "\nERROR:- Cannot open source file %s", names.sourceName);
         return nullptr;
@@ -123,7 +124,7 @@ void assemble(AsmState& st, const CommandLine& names, FILE* source, FILE* target
     say(st, "\n\nPass 2 of assembler");
     printListings(st);
 
-    source = isPipe(st.includeNames[0]) ? nullptr : std::fopen(st.includeNames[0], "r");
+    source = isPipe(st.includeNames[0]) ? nullptr : openSource(st, st.includeNames[0]);
     if (source == nullptr) {
         error(st, "\nERROR:- Cannot open source file %s on pass 2", st.includeNames[0]);
         return;

@@ -60,6 +60,9 @@ struct PatternWord {
 using Allocator = void* (*)(size_t);
 // Told the name of each include file a pass opens, exactly as the pass opened it.
 using IncludeObserver = void (*)(void* context, const char* name);
+// Opens a source file (the main source or an INC file) for reading by name, as
+// the passes name it; returns null when it cannot. Both passes call it per file.
+using Opener = FILE* (*)(void* context, const char* name);
 
 struct AsmState {
     uint32_t labelWidth = kDefaultLabelWidth;                   // name column width of every listing
@@ -100,6 +103,8 @@ struct AsmState {
     Allocator allocate = std::malloc;                // source of the passes' line buffers
     IncludeObserver includeObserver = nullptr;       // told of every include file opened; null = nobody
     void* includeObserverContext = nullptr;          // handed back to includeObserver
+    Opener opener = nullptr;                         // opens every source file; null = from disk by name
+    void* openerContext = nullptr;                   // handed back to opener
 };
 
 }  // namespace qvek

@@ -6,6 +6,7 @@
 #include "passes/pass1.h"
 #include "passes/pass2.h"
 #include "passes/statement.h"
+#include "source/opener.h"
 
 namespace qvek {
 
@@ -74,7 +75,7 @@ SourceResult assembleSilently(AsmState& st, const char* sourceName, bool bothPas
     SourceResult result = SourceResult::Assembled;
     // Pass 2 would wait on a pipe for a second writer.
     const bool readable = std::strlen(sourceName) <= kMaxPathLength && !(bothPasses && isPipe(sourceName));
-    FILE* source = readable ? std::fopen(sourceName, "r") : nullptr;
+    FILE* source = readable ? openSource(st, sourceName) : nullptr;
     if (source == nullptr) {
         result = SourceResult::CannotOpen;
     } else {
@@ -83,7 +84,7 @@ SourceResult assembleSilently(AsmState& st, const char* sourceName, bool bothPas
         if (runPass1(st, source) < 0) {
             result = SourceResult::Pass1Failed;
         } else if (bothPasses) {
-            source = std::fopen(st.includeNames[0], "r");
+            source = openSource(st, st.includeNames[0]);
             st.programCounter = 0;
             st.currentLine = 0;
             if (source == nullptr)

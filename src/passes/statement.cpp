@@ -6,6 +6,7 @@
 
 #include "core/messages.h"
 #include "source/includes.h"
+#include "source/opener.h"
 #include "source/reader.h"
 
 namespace qvek {
@@ -131,7 +132,7 @@ int openInclude(AsmState& st, const char* name, FILE** stream) {
                      "\nERROR:- Include file %s on line %3.3d in file %s is a pipe, which cannot be read on both "
                      "passes !",
                      name, st.currentLine, st.includeNames[0]);
-    *stream = std::fopen(name, "r");
+    *stream = openSource(st, name);
     if (*stream == nullptr) return error(st, "\nERROR:- Could not open include file %s !", name);
     if (isTargetFile(st, *stream)) {
         std::fclose(*stream);
