@@ -58,8 +58,10 @@ struct PatternWord {
 };
 
 using Allocator = void* (*)(size_t);
-// Told the name of each include file a pass opens, exactly as the pass opened it.
-using IncludeObserver = void (*)(void* context, const char* name);
+struct AsmState;
+struct AsmEvent;  // core/observer.h
+// Told what an assembly does, event by event, with the state to read the tables in.
+using Observer = void (*)(void* context, const AsmState& st, const AsmEvent& event);
 // Opens a source file (the main source or an INC file) for reading by name, as
 // the passes name it; returns null when it cannot. Both passes call it per file.
 using Opener = FILE* (*)(void* context, const char* name);
@@ -101,8 +103,9 @@ struct AsmState {
     uint64_t targetInode = 0;                        // its inode
     FILE* console = stdout;                          // where messages, listings and echoes go
     Allocator allocate = std::malloc;                // source of the passes' line buffers
-    IncludeObserver includeObserver = nullptr;       // told of every include file opened; null = nobody
-    void* includeObserverContext = nullptr;          // handed back to includeObserver
+    Observer observer = nullptr;                     // told of files, statements and messages; null = nobody
+    void* observerContext = nullptr;                 // handed back to observer
+    uint8_t pass = 0;                                // the pass running, 1 or 2; 0 outside the passes
     Opener opener = nullptr;                         // opens every source file; null = from disk by name
     void* openerContext = nullptr;                   // handed back to opener
 };

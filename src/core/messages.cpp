@@ -2,12 +2,32 @@
 
 #include <cstdarg>
 
+#include "core/observer.h"
+
 namespace qvek {
+
+namespace {
+
+// Formatted only for an observer, and kept apart so the common path has no buffer on its stack.
+__attribute__((noinline)) void observeMessage(const AsmState& st, Severity severity, const char* format, va_list args) {
+    char text[kMessageTextSize];
+    vsnprintf(text, sizeof text, format, args);
+    AsmEvent event = eventAt(st, EventKind::Message);
+    event.message = {severity, text};
+    notify(st, event);
+}
+
+}  // namespace
 
 int warning(AsmState& st, const char* format, ...) {
     st.warningCount++;
-    if (st.silent) return 0;
     va_list args;
+    if (st.observer != nullptr) {
+        va_start(args, format);
+        observeMessage(st, Severity::Warning, format, args);
+        va_end(args);
+    }
+    if (st.silent) return 0;
     va_start(args, format);
     vfprintf(st.console, format, args);
     va_end(args);
@@ -16,8 +36,13 @@ int warning(AsmState& st, const char* format, ...) {
 
 int error(AsmState& st, const char* format, ...) {
     st.errorCount++;
-    if (st.silent) return -1;
     va_list args;
+    if (st.observer != nullptr) {
+        va_start(args, format);
+        observeMessage(st, Severity::Error, format, args);
+        va_end(args);
+    }
+    if (st.silent) return -1;
     va_start(args, format);
     vfprintf(st.console, format, args);
     va_end(args);

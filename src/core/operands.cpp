@@ -15,19 +15,12 @@ struct Lookup {
 
 Lookup lookupName(const AsmState& st, const char* name, OperandKind kind) {
     Lookup found;
+    found.index = findEntry(st, name, kind);
+    if (found.index < 0) return found;
     switch (kind) {
-        case PatternLabel:
-            found.index = findPatternLabel(st, name);
-            if (found.index >= 0) found.value = static_cast<uint32_t>(found.index);
-            break;
-        case Constant:
-            found.index = findDefinition(st, name);
-            if (found.index >= 0) found.value = static_cast<uint32_t>(st.definitions[found.index].value);
-            break;
-        case JumpLabel:
-            found.index = findProgramLabel(st, name);
-            if (found.index >= 0) found.value = static_cast<uint32_t>(st.programLabels[found.index].address);
-            break;
+        case PatternLabel: found.value = static_cast<uint32_t>(found.index); break;
+        case Constant: found.value = static_cast<uint32_t>(st.definitions[found.index].value); break;
+        case JumpLabel: found.value = static_cast<uint32_t>(st.programLabels[found.index].address); break;
     }
     return found;
 }
@@ -52,8 +45,7 @@ int encodeOperand(AsmState& st, uint32_t nibbles, const char* token, int32_t lin
     uint32_t value;
     if (token[0] == '#') {
         const Lookup found = lookupName(st, token, kind);
-        if (found.index < 0)
-            return error(st, kUndefinedMessage[kind], token, line, st.includeNames[0]);
+        if (found.index < 0) return error(st, kUndefinedMessage[kind], token, line, st.includeNames[0]);
         result = found.index;
         value = found.value;
     } else {

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "core/asm_state.h"
+#include "core/keywords.h"
 
 namespace qvek {
 
@@ -17,6 +18,15 @@ int findDefinition(const AsmState& st, const char* name, uint32_t limit = kMaxDe
 int findPatternLabel(const AsmState& st, const char* name);
 /// Returns the first program label below labelCount named exactly name, or -1.
 int findProgramLabel(const AsmState& st, const char* name);
+/// Returns the first entry named exactly name in the table an operand kind names, or -1.
+inline int findEntry(const AsmState& st, const char* name, OperandKind kind) {
+    switch (kind) {
+        case PatternLabel: return findPatternLabel(st, name);
+        case Constant: return findDefinition(st, name);
+        case JumpLabel: return findProgramLabel(st, name);
+    }
+    return -1;
+}
 
 /// Names definitions entry index (the name must fit a token).
 void setDefinitionName(AsmState& st, uint32_t index, const char* name);

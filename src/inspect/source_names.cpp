@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/observer.h"
 #include "core/symbols.h"
 #include "passes/pass1.h"
 #include "passes/pass2.h"
@@ -138,6 +139,10 @@ void recordInclude(void* context, const char* name) {
     list.offsets[list.count++] = list.used;
     std::memcpy(list.text + list.used, name, length + 1);
     list.used += static_cast<uint32_t>(length + 1);
+}
+
+void observeIncludes(void* list, const AsmState&, const AsmEvent& event) {
+    if (event.kind == EventKind::FileEntered && event.depth > 0) recordInclude(list, event.file);
 }
 
 void writeMakeRule(FILE* out, const char* target, const char* source, const DependencyList& list) {

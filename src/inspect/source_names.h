@@ -39,8 +39,10 @@ SourceResult assembleSilently(AsmState& st, const char* sourceName, bool bothPas
 /// Describes the first place where a load image differs from what st assembled; returns false when none does.
 bool findDifference(const AsmState& st, const LoadImage& image, char* text, size_t size);
 
-/// Notes an include file in the DependencyList given as context, once per name (an IncludeObserver).
+/// Notes an include file in a DependencyList, once per name.
 void recordInclude(void* list, const char* name);
+/// Notes every include file a pass enters in the DependencyList given as context (an Observer).
+void observeIncludes(void* list, const AsmState& st, const AsmEvent& event);
 /// Writes "TARGET: SOURCE INCLUDES..." wrapped as gcc -MD writes it, then an empty rule for each include.
 void writeMakeRule(FILE* out, const char* target, const char* source, const DependencyList& list);
 /// Names the default target: the source with its extension replaced by .ucd; false when it does not fit.

@@ -6,6 +6,7 @@
 #include "core/messages.h"
 #include "core/numbers.h"
 #include "core/symbols.h"
+#include "passes/observed.h"
 
 namespace qvek {
 
@@ -51,7 +52,8 @@ int storePatternAt(AsmState& st, const Statement& s) {
         st.patternMemory[slot].value = parseNumber(st, valueText);
     }
     widenLabelColumn(st, label);
-    return 0;
+    if (st.observer != nullptr) observePattern(st, slot);
+    return static_cast<int>(slot);
 }
 
 int storePatternNext(AsmState& st, const Statement& s) {
@@ -75,7 +77,8 @@ int storePatternNext(AsmState& st, const Statement& s) {
     }
     widenLabelColumn(st, s.operands[1]);
     st.patternPointer++;
-    return 0;
+    if (st.observer != nullptr) observePattern(st, slot);
+    return static_cast<int>(slot);
 }
 
 }  // namespace
@@ -121,7 +124,8 @@ int defineConstant(AsmState& st, const Statement& s) {
     }
     widenLabelColumn(st, s.operands[1]);
     st.definitionCount++;
-    return 0;
+    if (st.observer != nullptr) observeConstant(st, entry);
+    return static_cast<int>(entry);
 }
 
 int storePattern(AsmState& st, const Statement& s) {
@@ -133,6 +137,7 @@ int setOrigin(AsmState& st, const Statement& s) {
     const char* address = s.operands[2];
     uint32_t programAddress;
     uint32_t hostAddress;
+    bool ignored = false;
     if (address[0] == '#') {
         const int found = findDefinition(st, address);
         if (found < 0) {
@@ -140,6 +145,7 @@ int setOrigin(AsmState& st, const Statement& s) {
                     st.currentLine, st.includeNames[0]);
             programAddress = st.programCounter;
             hostAddress = 2 * st.patternPointer;
+            ignored = true;
         } else {
             programAddress = hostAddress = static_cast<uint32_t>(st.definitions[found].value);
         }
@@ -147,19 +153,23 @@ int setOrigin(AsmState& st, const Statement& s) {
         programAddress = hostAddress = parseNumber(st, address);
     }
 
+    Segment moved = Segment::Other;
     if (std::strcmp(segment, "PGM") == 0) {
+        moved = Segment::Program;
         if (programAddress >= kProgramNibbles) {
             warning(st,
                     "\nWARNING:- ORG statement on line %3.3d in file %s will exceed allowed program memory space. "
                     "Statement ignored.",
                     st.currentLine, st.includeNames[0]);
             programAddress = st.programCounter;
+            ignored = true;
         }
         st.programCounter = programAddress;
         // The label of an ORG PGM line names the new origin.
         if (s.hasLabel && st.labelCount > 0)
             st.programLabels[st.labelCount - 1].address = static_cast<int32_t>(st.programCounter);
     } else if (std::strcmp(segment, "PAT") == 0) {
+        moved = Segment::Pattern;
         // Host addresses count halves: 0 to 2047 reach all 1024 slots.
         if (hostAddress >= kHostPatternAddresses) {
             warning(st,
@@ -167,9 +177,13 @@ int setOrigin(AsmState& st, const Statement& s) {
                     "Statement ignored.",
                     st.currentLine, st.includeNames[0]);
             hostAddress = 2 * st.patternPointer;
+            ignored = true;
         }
         st.patternPointer = hostAddress / 2;
+    } else {
+        ignored = true;  // neither memory: nothing moves
     }
+    if (st.observer != nullptr) observeOrigin(st, moved, ignored);
     return 0;
 }
 

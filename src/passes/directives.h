@@ -9,9 +9,9 @@
 
 namespace qvek {
 
-/// Carries out a DEF statement; returns 0, or -1 when the constant table is full.
+/// Carries out a DEF statement; returns the entry it filled, or -1 when the constant table is full.
 int defineConstant(AsmState& st, const Statement& s);
-/// Carries out a PAT statement; returns 0, or -1 after a reported failure.
+/// Carries out a PAT statement; returns the slot it filled, or -1 after a reported failure.
 int storePattern(AsmState& st, const Statement& s);
 /// Carries out an ORG statement in pass 1; returns 0 (its faults are warnings).
 int setOrigin(AsmState& st, const Statement& s);

@@ -5,18 +5,21 @@
 #include "core/operands.h"
 #include "core/symbols.h"
 #include "passes/directives.h"
+#include "passes/observed.h"
 #include "passes/statement.h"
 
 namespace qvek {
 
 namespace {
 
+// Returns the label's entry, or -1 when the table is full.
 int registerLabel(AsmState& st, const char* label) {
-    if (addProgramLabel(st, label, st.programCounter) < 0)
+    const int entry = addProgramLabel(st, label, st.programCounter);
+    if (entry < 0)
         return error(st, "\nERROR:- Available program label space exhausted (%u labels) on line %3.3d in file %s !",
                      kMaxProgramLabels, st.currentLine, st.includeNames[0]);
     widenLabelColumn(st, label);
-    return 0;
+    return entry;
 }
 
 // The opcode and the operand fields that pass 1 writes; the targets of CAL,
@@ -59,17 +62,34 @@ int carryOut(AsmState& st, StatementCode code, const Statement& s) {
     }
 }
 
+// One line: its label, then its statement; returns 0, or -1 after a failure that ends the pass.
+int assembleLine(AsmState& st, const char* line, Statement& s) {
+    s.labelEntry = -1;
+    s.filled = -1;
+    if (splitStatement(st, line, s, kMaxOperands, 3) < 0) return -1;
+    if (s.hasLabel) {
+        s.labelEntry = registerLabel(st, s.label);
+        if (s.labelEntry < 0) return -1;
+    }
+    if (isShortWord(s.word)) return 0;
+    const int filled = carryOut(st, lookupKeyword(s.word), s);
+    if (filled < 0) return -1;
+    s.filled = filled;
+    if (st.programCounter >= kProgramNibbles)
+        return error(st, "\nERROR:- Available KRX program segment space exhuasted !");
+    return 0;
+}
+
 int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
     for (;;) {
         const int more = nextSourceLine(st, line, stream);
         if (more <= 0) return more;
         if (st.dumpListing) dump(st, "\n%3.3d %s", st.currentLine, line);
-        if (splitStatement(st, line, s, kMaxOperands, 3) < 0) return -1;
-        if (s.hasLabel && registerLabel(st, s.label) < 0) return -1;
-        if (isShortWord(s.word)) continue;
-        if (carryOut(st, lookupKeyword(s.word), s) < 0) return -1;
-        if (st.programCounter >= kProgramNibbles)
-            return error(st, "\nERROR:- Available KRX program segment space exhuasted !");
+        const uint32_t start = st.programCounter;
+        const int result = assembleLine(st, line, s);
+        if (st.observer != nullptr) observeStatement(st, s, start, result >= 0);
+        if (result < 0) return -1;
+        // A line without a statement word moves no pointer, so raising the mark is harmless there.
         if (st.patternPointer > st.patternHighWater) st.patternHighWater = st.patternPointer;
     }
 }
@@ -80,8 +100,12 @@ int runPass1(AsmState& st, FILE* stream) {
     // What the main file and its includes read is what pass 2 must read again.
     const bool mainFile = st.includeDepth == 0;
     if (mainFile) st.linesDigest = kLineDigestSeed;
+    st.pass = 1;
     const int result = readFile(st, stream, readStatements);
-    if (mainFile) st.pass1Digest = st.linesDigest;
+    if (mainFile) {
+        st.pass1Digest = st.linesDigest;
+        st.pass = 0;
+    }
     return result;
 }
 

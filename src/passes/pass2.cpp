@@ -7,6 +7,7 @@
 #include "core/numbers.h"
 #include "core/operands.h"
 #include "core/symbols.h"
+#include "passes/observed.h"
 #include "passes/statement.h"
 
 namespace qvek {
@@ -63,20 +64,29 @@ int carryOut(AsmState& st, StatementCode code, const Statement& s) {
     }
 }
 
+// One line; returns 0, or -1 after a failure that ends the pass.
+int fillLine(AsmState& st, const char* line, Statement& s) {
+    if (splitStatement(st, line, s, 2, 2) < 0) return -1;
+    if (isShortWord(s.word)) return 0;
+    if (carryOut(st, lookupKeyword(s.word), s) < 0) return -1;
+    // Only a source that changed since pass 1 can get here; its image would be wrong.
+    if (st.programCounter >= kProgramNibbles)
+        return error(st,
+                     "\nERROR:- Program address beyond program memory on line %3.3d in file %s on pass 2. "
+                     "Did the source change?",
+                     st.currentLine, st.includeNames[0]);
+    if (st.programCounter > st.programHighWater) st.programHighWater = st.programCounter;
+    return 0;
+}
+
 int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
     for (;;) {
         const int more = nextSourceLine(st, line, stream);
         if (more <= 0) return more;
-        if (splitStatement(st, line, s, 2, 2) < 0) return -1;
-        if (isShortWord(s.word)) continue;
-        if (carryOut(st, lookupKeyword(s.word), s) < 0) return -1;
-        // Only a source that changed since pass 1 can get here; its image would be wrong.
-        if (st.programCounter >= kProgramNibbles)
-            return error(st,
-                         "\nERROR:- Program address beyond program memory on line %3.3d in file %s on pass 2. "
-                         "Did the source change?",
-                         st.currentLine, st.includeNames[0]);
-        if (st.programCounter > st.programHighWater) st.programHighWater = st.programCounter;
+        const uint32_t start = st.programCounter;
+        const int result = fillLine(st, line, s);
+        if (st.observer != nullptr) observeStatement(st, s, start, result >= 0);
+        if (result < 0) return -1;
     }
 }
 
@@ -85,8 +95,11 @@ int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
 int runPass2(AsmState& st, FILE* stream) {
     const bool mainFile = st.includeDepth == 0;
     if (mainFile) st.linesDigest = kLineDigestSeed;
+    st.pass = 2;
     const int result = readFile(st, stream, readStatements);
-    if (!mainFile || result < 0 || st.linesDigest == st.pass1Digest) return result;
+    if (!mainFile) return result;
+    st.pass = 0;
+    if (result < 0 || st.linesDigest == st.pass1Digest) return result;
     // Addresses that stayed in bounds are not enough: the targets were filled in for other lines.
     return error(st,
                  "\nERROR:- Source file %s, or a file it includes, read differently on pass 2 than on pass 1. "

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "core/messages.h"
+#include "passes/observed.h"
 #include "source/includes.h"
 #include "source/opener.h"
 #include "source/reader.h"
@@ -59,6 +60,7 @@ void foldLine(AsmState& st, const char* line) {
 }  // namespace
 
 int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
+    if (st.observer != nullptr) observeFile(st, EventKind::FileEntered, true);
     char* line = static_cast<char*>(st.allocate(kLineBufferSize));
     Statement* s = static_cast<Statement*>(st.allocate(sizeof(Statement)));
     int result;
@@ -66,6 +68,7 @@ int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
         result = error(st, "\nERROR:- Out of memory for the line buffers reading file %s !", st.includeNames[0]);
     else
         result = loop(st, stream, line, *s);
+    if (st.observer != nullptr) observeFile(st, EventKind::FileLeft, result >= 0);
     std::fclose(stream);
     std::free(line);
     std::free(s);
@@ -143,7 +146,6 @@ int openInclude(AsmState& st, const char* name, FILE** stream) {
         std::fclose(*stream);
         return error(st, "\nERROR:- INCLUDE Level Overflow. Only 16 levels supported !");
     }
-    if (st.includeObserver != nullptr) st.includeObserver(st.includeObserverContext, name);
     return 0;
 }
 

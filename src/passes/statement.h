@@ -15,6 +15,8 @@ struct Statement {
     char word[kTokenBufferSize];                        // the statement word
     char operands[kMaxOperands + 1][kTokenBufferSize];  // operand tokens 1 to 16; [0] unused
     bool hasLabel;                                      // the line began with '#'
+    int32_t labelEntry;                                 // pass 1 only: the programLabels entry of the label, or -1
+    int32_t filled;                                     // pass 1 only: the entry DEF or the slot PAT filled, or -1
 };
 
 // The statement loop of one pass over one file, given its line buffer and statement.

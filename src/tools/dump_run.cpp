@@ -164,8 +164,8 @@ int makeDependencies(const DumpOptions& options) {
         report("\nERROR:- Out of memory for the source %s !", options.fileName);
         return kFailureStatus;
     }
-    st->includeObserver = recordInclude;
-    st->includeObserverContext = list.get();
+    st->observer = observeIncludes;
+    st->observerContext = list.get();
     switch (assembleSilently(*st, options.fileName, false)) {
         case SourceResult::Assembled: break;
         case SourceResult::CannotOpen:

@@ -16,28 +16,6 @@
 namespace qvek::test {
 namespace {
 
-// A fresh working folder for files the passes open by name; left again at the end.
-class Folder {
-  public:
-    Folder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qvek_test_XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(path_);
-    }
-    ~Folder() {
-        std::filesystem::current_path(previous_);
-        std::filesystem::remove_all(path_);
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-    void write(const std::string& name, const std::string& text) { std::ofstream(name) << text; }
-
-  private:
-    std::string path_;
-    std::filesystem::path previous_;
-};
-
 std::unique_ptr<LoadImage> imageOf(const std::string& source, OutputFormat layout) {
     auto st = std::make_unique<AsmState>();
     EXPECT_EQ(assembleBoth(*st, source), 0);
@@ -125,8 +103,8 @@ TEST(Exports, AssemblesSourcesSilentlyAndFollowsTheirIncludes) {
 
     auto st = std::make_unique<AsmState>();
     auto list = std::make_unique<DependencyList>();
-    st->includeObserver = recordInclude;
-    st->includeObserverContext = list.get();
+    st->observer = observeIncludes;
+    st->observerContext = list.get();
     Capture console;
     st->console = console.stream();
     ASSERT_EQ(assembleSilently(*st, "main.qvs", true), SourceResult::Assembled);

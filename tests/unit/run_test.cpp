@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "core/observer.h"
 #include "test_support.h"
 
 namespace qvek::test {
@@ -110,7 +111,8 @@ TEST_F(Run, NoMemoryForTheLineBuffers) {
 struct Meddler {
     int opened = 0;
     void (*act)(int opened) = nullptr;
-    static void observe(void* self, const char*) {
+    static void observe(void* self, const AsmState&, const AsmEvent& event) {
+        if (event.kind != EventKind::FileEntered || event.depth == 0) return;
         Meddler& m = *static_cast<Meddler*>(self);
         m.act(++m.opened);
     }
@@ -120,8 +122,8 @@ TEST_F(Run, SourceRemovedBeforePass2) {
     write("main.qvs", "INC PART.INC\nNOP\n");
     write("PART.INC", "NOP\n");
     Meddler meddler{0, [](int) { std::remove("main.qvs"); }};
-    st->includeObserver = Meddler::observe;
-    st->includeObserverContext = &meddler;
+    st->observer = Meddler::observe;
+    st->observerContext = &meddler;
     EXPECT_EQ(run({"main.qvs", "out.ucd"}), -1);
     said("\nERROR:- Cannot open source file main.qvs on pass 2");
     EXPECT_EQ(read("out.ucd"), "");
@@ -136,8 +138,8 @@ TEST_F(Run, SourceGrownBeforePass2) {
                         for (int i = 0; i < 5000; i++) many += "NOP\n";
                         if (opened == 2) write("PART.INC", many);
                     }};
-    st->includeObserver = Meddler::observe;
-    st->includeObserverContext = &meddler;
+    st->observer = Meddler::observe;
+    st->observerContext = &meddler;
     EXPECT_EQ(run({"main.qvs", "out.ucd"}), -1);
     said(
         "\nERROR:- Program address beyond program memory on line 4096 in file PART.INC on pass 2. "

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 
@@ -47,6 +50,28 @@ inline FILE* streamOf(const std::string& text) {
     std::rewind(f);
     return f;
 }
+
+// A fresh working folder for files the passes open by name; left again at the end.
+class Folder {
+  public:
+    Folder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "qvek_test_XXXXXX").string();
+        path_ = mkdtemp(pattern.data());
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(path_);
+    }
+    ~Folder() {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(path_);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    void write(const std::string& name, const std::string& text) { std::ofstream(name) << text; }
+
+  private:
+    std::string path_;
+    std::filesystem::path previous_;
+};
 
 // Every test starts from a state as the process starts, reading kSource.
 class StateTest : public ::testing::Test {
