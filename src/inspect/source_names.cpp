@@ -4,6 +4,7 @@
 
 #include "core/observer.h"
 #include "core/symbols.h"
+#include "output/load_file.h"
 #include "passes/pass1.h"
 #include "passes/pass2.h"
 #include "passes/statement.h"
@@ -85,6 +86,7 @@ SourceResult assembleSilently(AsmState& st, const char* sourceName, bool bothPas
         if (runPass1(st, source) < 0) {
             result = SourceResult::Pass1Failed;
         } else if (bothPasses) {
+            warnUnloadedPatterns(st);  // as the run warns between the passes
             source = openSource(st, st.includeNames[0]);
             st.programCounter = 0;
             st.currentLine = 0;
