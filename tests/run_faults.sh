@@ -119,22 +119,78 @@ case_dev_full() {
     run -aTAIL.UCD small.qvs /dev/full
     expect_status 255
     expect_report 0 1
+    # An append file without end stops at the first write that fails, instead of copying forever.
+    run -a/dev/zero small.qvs /dev/full
+    expect_status 255
+    expect_line "ERROR:- Could not write target file /dev/full completely !"
+    expect_report 0 1
 }
 
 case_devices() {
     run /dev/null null.ucd
     expect_status 0
     expect_load_file null.ucd
-    run /dev/zero zero.ucd
+    # Devices and sockets need not read the same way twice (a terminal waits, /dev/zero never ends):
+    # refused before they are opened, and the target is never created.
+    perl -MIO::Socket::UNIX -e 'IO::Socket::UNIX->new(Local => "SOCK.QVS", Listen => 1) or die' ||
+        fail "no socket could be made"
+    for source in /dev/zero /dev/ptmx SOCK.QVS; do
+        kind="a device"
+        [ "$source" = SOCK.QVS ] && kind="a socket"
+        run "$source" dev.ucd
+        expect_status 255
+        expect_line "ERROR:- Source file $source is $kind, which cannot be read on both passes !"
+        expect_report 0 1
+        [ -e dev.ucd ] && fail "$last_run: the target was created"
+    done
+    ln -s /dev/ptmx PTY.INC
+    printf 'NOP\nINC PTY.INC\n' > pty.qvs
+    run pty.qvs pty.ucd
     expect_status 255
-    expect_line "ERROR:- Line 001 in file /dev/zero holds a zero byte. Assembly stopped."
-    expect_report 0 1
-    expect_empty zero.ucd
+    expect_line "ERROR:- Include file PTY.INC on line 002 in file pty.qvs is a device, which cannot be read on both passes !"
+    expect_empty pty.ucd
     # Standard input redirected from a file reads the same on both passes.
     printf '#L NOP\nJMP #L\n' > in.qvs
     run /dev/stdin stdin.ucd < in.qvs
     expect_status 0
     grep -qF '0x0090 0x0000 ' stdin.ucd || fail "$last_run: the JMP is not in stdin.ucd"
+}
+
+# Closed standard streams are opened on /dev/null, so no file the programs open takes their place.
+case_closed_streams() {
+    for i in $(seq 200); do printf 'PAT H%d\nLDA %d\n' "$i" "$i"; done > many.qvs
+    export SOURCE_DATE_EPOCH=0
+    run many.qvs reference.ucd
+    expect_status 0
+    (timeout 30 "$qvek" -d many.qvs closed.ucd <&- >&- 2>&-)
+    status=$?
+    last_run="qvek -d many.qvs closed.ucd <&- >&- 2>&-"
+    expect_status 0
+    cmp -s closed.ucd reference.ucd || fail "$last_run: the load file differs from one written with open streams"
+    # A standard output that takes nothing is a failure, said on standard error.
+    timeout 30 "$qvek" -d many.qvs full.ucd > /dev/full 2> .out
+    status=$?
+    last_run="qvek -d many.qvs full.ucd > /dev/full"
+    expect_status 255
+    expect_line "ERROR:- Could not write standard output completely !"
+    cmp -s full.ucd reference.ucd || fail "$last_run: the load file differs"
+    timeout 30 "$qvek" -s many.qvs quiet.ucd > /dev/full 2> .out
+    status=$?
+    last_run="qvek -s many.qvs quiet.ucd > /dev/full"
+    expect_status 0
+}
+
+# No name may break the line that holds it: the load file's header, or a make rule.
+case_line_break_names() {
+    printf 'NOP\n' > ok.qvs
+    for name in $'a\nb.qvs' $'c\rd.qvs'; do
+        printf 'NOP\n' > "$name"
+        run "$name" lb.ucd
+        expect_status 255
+        grep -qF "ERROR:- Source file name ${name%%[$'\n\r']*}" .out || fail "$last_run: no message"
+        expect_report 0 1
+        [ -e lb.ucd ] && fail "$last_run: the target was created"
+    done
 }
 
 case_pipes() {

@@ -1,6 +1,7 @@
 #include "app/run.h"
 
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -15,13 +16,12 @@
 #include "passes/pass1.h"
 #include "passes/pass2.h"
 #include "passes/statement.h"
+#include "source/files.h"
 #include "source/opener.h"
 
 namespace qvek {
 
 namespace {
-
-bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 void printListings(const AsmState& st) {
     const int width = static_cast<int>(st.labelWidth);
@@ -74,57 +74,82 @@ void appendFile(AsmState& st, FILE* target, const char* targetName) {
     say(st, "\nAppending file %s to %s\n", st.appendFileName, targetName);
     char buffer[4096];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, append)) > 0) std::fwrite(buffer, 1, n, target);
+    // A full disk or a failing device takes nothing more: an endless append file would copy forever.
+    while ((n = std::fread(buffer, 1, sizeof buffer, append)) > 0)
+        if (std::fwrite(buffer, 1, n, target) != n || std::ferror(target)) break;
     if (std::ferror(append)) warning(st, "\nWARNING:- Could not read append file %s completely !", st.appendFileName);
     std::fclose(append);
 }
 
-// Opens the source and then the target; returns the target, or null after reporting why not.
-FILE* openFiles(AsmState& st, const CommandLine& names, FILE** source) {
+// The target as the run holds it: opened without emptying, so that an include
+// found to be the target can be left as it was.
+struct Target {
+    FILE* stream = nullptr;
+    const char* name = nullptr;
+    bool failed = false;  // it could not be emptied, so the load file would not stand alone
+};
+
+// A line break in the source name would split the header line that names it.
+bool breaksLines(const char* name) { return std::strpbrk(name, "\n\r") != nullptr; }
+
+FILE* openWithoutEmptying(const char* name) {
+    const int fd = open(name, O_WRONLY | O_CREAT, 0666);
+    if (fd < 0) return nullptr;
+    FILE* stream = fdopen(fd, "w");
+    if (stream == nullptr) close(fd);
+    return stream;
+}
+
+// Opens the source and then the target; returns 0, or -1 after reporting why not.
+int openFiles(AsmState& st, const CommandLine& names, FILE** source, Target& target) {
     *source = nullptr;
-    // Opening a pipe waits for a writer, and pass 2 would wait for a second one.
-    if (isPipe(names.sourceName)) {
-        error(st, "\nERROR:- Source file %s is a pipe, which cannot be read on both passes !", names.sourceName);
-        return nullptr;
-    }
+    if (breaksLines(names.sourceName))
+        return error(st, "\nERROR:- Source file name %s holds a line break, which no load file can hold !",
+                     names.sourceName);
+    // Opening a pipe waits for a writer, and pass 2 would wait for a second one; a device may read otherwise.
+    if (const char* kind = kindRefused(st, names.sourceName))
+        return error(st, "\nERROR:- Source file %s is %s, which cannot be read on both passes !", names.sourceName,
+                     kind);
     if (std::strlen(names.sourceName) <= kMaxPathLength) *source = openSource(st, names.sourceName);
-    if (*source == nullptr) {
-        error(st, "\nERROR:- Cannot open source file %s", names.sourceName);
-        return nullptr;
-    }
-    // Opening the target empties it, so it must not be the source under another name.
-    struct stat sourceInfo, targetInfo;
-    if (fstat(fileno(*source), &sourceInfo) == 0 && stat(names.targetName, &targetInfo) == 0 &&
-        sameFile(sourceInfo, targetInfo)) {
-        error(st, "\nERROR:- Target file %s is the source file %s. Nothing written !", names.targetName,
-              names.sourceName);
+    if (*source == nullptr) return error(st, "\nERROR:- Cannot open source file %s", names.sourceName);
+    // The target is emptied later, but it must never be the source under another name.
+    if (sameFile(identityOf(*source), identityOf(names.targetName))) {
         std::fclose(*source);
-        return nullptr;
+        return error(st, "\nERROR:- Target file %s is the source file %s. Nothing written !", names.targetName,
+                     names.sourceName);
     }
-    FILE* target = std::fopen(names.targetName, "w");
-    if (target == nullptr) {
-        error(st, "\nERROR:- Cannot open target file %s", names.targetName);
+    target.name = names.targetName;
+    target.stream = openWithoutEmptying(names.targetName);
+    if (target.stream == nullptr) {
         std::fclose(*source);
-        return nullptr;
+        return error(st, "\nERROR:- Cannot open target file %s", names.targetName);
     }
-    if (fstat(fileno(target), &targetInfo) == 0) {
-        st.targetKnown = true;
-        st.targetDevice = static_cast<uint64_t>(targetInfo.st_dev);
-        st.targetInode = static_cast<uint64_t>(targetInfo.st_ino);
-    }
-    return target;
+    const FileIdentity id = identityOf(target.stream);
+    st.targetKnown = id.known;
+    st.targetDevice = id.device;
+    st.targetInode = id.inode;
+    return 0;
+}
+
+// Empties the target once pass 1 has shown that it is no include; devices and pipes cannot be emptied.
+void emptyTarget(Target& target) {
+    if (ftruncate(fileno(target.stream), 0) != 0 && identityOf(target.stream).regular) target.failed = true;
 }
 
 // Both passes and the load file, from the opened source to the appended file.
-void assemble(AsmState& st, const CommandLine& names, FILE* source, FILE* target) {
+void assemble(AsmState& st, const CommandLine& names, FILE* source, Target& target) {
     copyText(st.includeNames[0], sizeof st.includeNames[0], names.sourceName);
     say(st, "\nPass 1 of assembler");
-    if (runPass1(st, source) < 0) return;
+    const int pass1 = runPass1(st, source);
+    // An include that is the target ends pass 1 before the target is touched.
+    if (st.targetIncluded) return;
+    emptyTarget(target);
+    if (pass1 < 0) return;
     warnUnloadedPatterns(st);
     say(st, "\n\nPass 2 of assembler");
     printListings(st);
 
-    source = isPipe(st.includeNames[0]) ? nullptr : openSource(st, st.includeNames[0]);
+    source = kindRefused(st, st.includeNames[0]) != nullptr ? nullptr : openSource(st, st.includeNames[0]);
     if (source == nullptr) {
         error(st, "\nERROR:- Cannot open source file %s on pass 2", st.includeNames[0]);
         return;
@@ -137,17 +162,27 @@ void assemble(AsmState& st, const CommandLine& names, FILE* source, FILE* target
     char stamp[kTimeStampSize];
     loadFileTimeStamp(st, std::getenv("SOURCE_DATE_EPOCH"), std::time(nullptr), stamp);
     if (st.outputFormat == DebugHwFormat)
-        writeDebugHwFile(st, target, st.includeNames[0], stamp);
+        writeDebugHwFile(st, target.stream, st.includeNames[0], stamp);
     else
-        writeConfigToolFile(st, target, st.includeNames[0], stamp);
-    appendFile(st, target, names.targetName);
+        writeConfigToolFile(st, target.stream, st.includeNames[0], stamp);
+    appendFile(st, target.stream, names.targetName);
 }
 
 // A load file that did not reach the disk whole must not end in success.
-void closeTarget(AsmState& st, FILE* target, const char* targetName) {
-    bool failed = std::ferror(target) != 0;
-    if (std::fclose(target) != 0) failed = true;
-    if (failed) error(st, "\nERROR:- Could not write target file %s completely !", targetName);
+void closeTarget(AsmState& st, Target& target) {
+    bool failed = target.failed || std::ferror(target.stream) != 0;
+    if (std::fclose(target.stream) != 0) failed = true;
+    if (failed) error(st, "\nERROR:- Could not write target file %s completely !", target.name);
+}
+
+// Messages and listings that never arrived must not pass for success; the
+// console cannot say so itself.
+void checkConsole(AsmState& st) {
+    if (std::fflush(st.console) == 0 && std::ferror(st.console) == 0) return;
+    FILE* const console = st.console;
+    st.console = stderr;
+    error(st, "\nERROR:- Could not write standard output completely !\n");
+    st.console = console;
 }
 
 }  // namespace
@@ -161,16 +196,20 @@ int runAssembly(AsmState& st, int count, const char* const* words) {
         if (count >= 2) error(st, "\nERROR:- Source or target file name missing from the command line");
     } else {
         FILE* source = nullptr;
-        if (FILE* target = openFiles(st, names, &source)) {
+        Target target;
+        if (openFiles(st, names, &source, target) == 0) {
             assemble(st, names, source, target);
-            closeTarget(st, target, names.targetName);
+            closeTarget(st, target);
         }
     }
     printClosingReport(st);
+    checkConsole(st);
     return st.warningCount == 0 && st.errorCount == 0 ? 0 : -1;
 }
 
 int runAssembler(int argc, const char* const* argv) {
+    // A closed standard output would hand its descriptor to the target, and the listing would land there.
+    if (!guardStandardDescriptors()) return -1;
     // Most of a megabyte: far too large for the stack.
     std::unique_ptr<AsmState> st(new AsmState());
     return runAssembly(*st, argc - 1, argv + 1);

@@ -101,6 +101,7 @@ struct AsmState {
     bool targetKnown = false;                        // the run has identified the target file
     uint64_t targetDevice = 0;                       // its device, so no source reads the target
     uint64_t targetInode = 0;                        // its inode
+    bool targetIncluded = false;                     // pass 1 met the target as an include: left as it was
     FILE* console = stdout;                          // where messages, listings and echoes go
     Allocator allocate = std::malloc;                // source of the passes' line buffers
     Observer observer = nullptr;                     // told of files, statements and messages; null = nobody

@@ -75,8 +75,9 @@ SourceResult assembleSilently(AsmState& st, const char* sourceName, bool bothPas
     FILE* sink = std::tmpfile();
     st.console = sink != nullptr ? sink : stderr;
     SourceResult result = SourceResult::Assembled;
-    // Pass 2 would wait on a pipe for a second writer.
-    const bool readable = std::strlen(sourceName) <= kMaxPathLength && !(bothPasses && isPipe(sourceName));
+    // Pass 2 would wait on a pipe for a second writer, and a device may read otherwise.
+    const bool readable =
+        std::strlen(sourceName) <= kMaxPathLength && !(bothPasses && kindRefused(st, sourceName) != nullptr);
     FILE* source = readable ? openSource(st, sourceName) : nullptr;
     if (source == nullptr) {
         result = SourceResult::CannotOpen;

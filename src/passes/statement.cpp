@@ -1,11 +1,10 @@
 #include "passes/statement.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 
 #include "core/messages.h"
 #include "passes/observed.h"
+#include "source/files.h"
 #include "source/includes.h"
 #include "source/opener.h"
 #include "source/reader.h"
@@ -116,29 +115,24 @@ int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operan
 }
 
 bool isTargetFile(const AsmState& st, FILE* stream) {
-    struct stat info;
-    if (!st.targetKnown || fstat(fileno(stream), &info) != 0) return false;
-    return static_cast<uint64_t>(info.st_dev) == st.targetDevice &&
-           static_cast<uint64_t>(info.st_ino) == st.targetInode;
-}
-
-bool isPipe(const char* name) {
-    struct stat info;
-    return stat(name, &info) == 0 && S_ISFIFO(info.st_mode);
+    if (!st.targetKnown) return false;
+    const FileIdentity id = identityOf(stream);
+    return id.known && id.device == st.targetDevice && id.inode == st.targetInode;
 }
 
 int openInclude(AsmState& st, const char* name, FILE** stream) {
-    // Opening a pipe waits for a writer, and pass 2 would wait for a second one.
+    // Opening a pipe waits for a writer, and pass 2 would wait for a second one; a device may read otherwise.
     *stream = nullptr;
-    if (isPipe(name))
+    if (const char* kind = kindRefused(st, name))
         return error(st,
-                     "\nERROR:- Include file %s on line %3.3d in file %s is a pipe, which cannot be read on both "
+                     "\nERROR:- Include file %s on line %3.3d in file %s is %s, which cannot be read on both "
                      "passes !",
-                     name, st.currentLine, st.includeNames[0]);
+                     name, st.currentLine, st.includeNames[0], kind);
     *stream = openSource(st, name);
     if (*stream == nullptr) return error(st, "\nERROR:- Could not open include file %s !", name);
     if (isTargetFile(st, *stream)) {
         std::fclose(*stream);
+        st.targetIncluded = true;
         return error(st, "\nERROR:- Include file %s on line %3.3d in file %s is the target file !", name,
                      st.currentLine, st.includeNames[0]);
     }

@@ -34,8 +34,6 @@ int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operan
 bool isShortWord(const char* word);
 /// Opens an INC file and enters its include level; returns 0, or -1 after reporting why not.
 int openInclude(AsmState& st, const char* name, FILE** stream);
-/// Tells whether a name is a pipe, which no pass can read a second time.
-bool isPipe(const char* name);
 /// Tells whether an open stream is the target file the run is writing.
 bool isTargetFile(const AsmState& st, FILE* stream);
 

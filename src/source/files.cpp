@@ -1,0 +1,65 @@
+#include "source/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace qvek {
+
+namespace {
+
+FileIdentity identityFrom(const struct stat& info) {
+    FileIdentity id;
+    id.known = true;
+    id.regular = S_ISREG(info.st_mode);
+    id.device = static_cast<uint64_t>(info.st_dev);
+    id.inode = static_cast<uint64_t>(info.st_ino);
+    return id;
+}
+
+constexpr char kNullDevice[] = "/dev/null";
+
+}  // namespace
+
+FileIdentity identityOf(const char* name) {
+    struct stat info;
+    return stat(name, &info) == 0 ? identityFrom(info) : FileIdentity{};
+}
+
+FileIdentity identityOf(FILE* stream) {
+    struct stat info;
+    return fstat(fileno(stream), &info) == 0 ? identityFrom(info) : FileIdentity{};
+}
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    return a.known && b.known && a.device == b.device && a.inode == b.inode;
+}
+
+const char* kindReadOnce(const char* name) {
+    struct stat info;
+    if (stat(name, &info) != 0) return nullptr;  // opening it says why not
+    if (S_ISFIFO(info.st_mode)) return "a pipe";
+    if (S_ISSOCK(info.st_mode)) return "a socket";
+    if (!S_ISCHR(info.st_mode) && !S_ISBLK(info.st_mode)) return nullptr;
+    // The null device reads as empty every time, under any of its names.
+    struct stat null;
+    if (S_ISCHR(info.st_mode) && stat(kNullDevice, &null) == 0 && null.st_rdev == info.st_rdev) return nullptr;
+    return "a device";
+}
+
+bool guardStandardDescriptors() {
+    for (int fd = 0; fd <= 2; fd++) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        // The lowest free descriptor is taken, and every lower one is open by now.
+        const int null = open(kNullDevice, fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null != fd) {
+            if (null >= 0) close(null);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace qvek
