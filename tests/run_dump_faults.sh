@@ -50,6 +50,71 @@ expect 1 $'\nERROR:- Source file many.qvs includes more than 1024 files. No rule
     "$qvekdump" --make-deps many.qvs
 expect 0 "" "$qvekdump" --make-deps F1.INC
 
+# The output is never a file the run reads, under any name: refused before anything is written.
+mkdir reads && cd reads || exit 1
+printf 'INC COMMON.INC\nINC PATTERNS.INC\n#L LPP #P\nJMP #L\n' > main.qvs
+printf 'DEF #ONE 1\n' > COMMON.INC
+printf 'PAT #P H1234\n' > PATTERNS.INC
+"$qvek" -s main.qvs m.ucd
+ln -s COMMON.INC link.inc
+ln PATTERNS.INC hard.inc
+cp -a . ../reads.orig
+read_by() { expect 1 $'\nERROR:- Output file '"$1"' is the file '"$2"$', which this run reads. Nothing written !' "${@:3}"; }
+read_by main.qvs main.qvs "$qvekdump" --source main.qvs m.ucd -o main.qvs
+read_by PATTERNS.INC PATTERNS.INC "$qvekdump" --asm -s main.qvs m.ucd -o PATTERNS.INC
+read_by hard.inc PATTERNS.INC "$qvekdump" --asm -s main.qvs m.ucd -o hard.inc
+read_by COMMON.INC COMMON.INC "$qvekdump" --make-deps main.qvs -o COMMON.INC
+read_by link.inc COMMON.INC "$qvekdump" --make-deps main.qvs -o link.inc
+expect 1 $'\nERROR:- Output file ./main.qvs is the file being read. Nothing written !' \
+    "$qvekdump" --make-deps main.qvs -o ./main.qvs
+for f in main.qvs COMMON.INC PATTERNS.INC m.ucd; do
+    cmp -s "$f" "../reads.orig/$f" || { echo "FAILED: $f, which the inspector read, was changed"; failed=1; }
+done
+expect 0 "" "$qvekdump" --asm -s main.qvs m.ucd -o new.qvs
+cd .. || exit 1
+
+# Make reads back every name of a rule as the file it is: the rule's target is
+# built once, is then up to date, and is built again when an include changes.
+mkdir rules && cd rules || exit 1
+source_name='my src #1: $x %y\ \#\:\.qvs'
+target_name='out %1: #$ \%\ \.ucd'
+includes=('A#B.INC' 'A:B.INC' 'A$B.INC' 'A%B.INC' 'A\B.INC' 'A(B.INC' 'A\#B.INC' 'A\:B.INC' 'A\%B.INC')
+for name in "${includes[@]}"; do
+    echo "INC $name" >> "$source_name"
+    printf 'NOP\n' > "$name"
+done
+expect 0 "" "$qvekdump" --make-deps --target="$target_name" "$source_name" -o rule.d
+printf 'include rule.d\n%%.ucd:\n\t@echo built\n' > Makefile
+if command -v make > /dev/null; then
+    build() { make -s -r "$target_name" 2>&1; }
+    # Times in the past, one second apart, so that make sees every change.
+    stamp=1000000000
+    touch -d @$stamp "$source_name" "${includes[@]}"
+    touch -d @$((stamp + 1)) "$target_name"
+    [ -z "$(build)" ] || { echo "FAILED: make rebuilt a target that is up to date"; failed=1; }
+    for name in "$source_name" "${includes[@]}"; do
+        stamp=$((stamp + 2))
+        touch -d @$stamp "$name"
+        [ "$(build)" = built ] || { echo "FAILED: make did not see $name change"; failed=1; }
+        touch -d @$((stamp + 1)) "$target_name"
+    done
+    rm "${includes[0]}"
+    [ "$(build)" = built ] || { echo "FAILED: make did not go on without ${includes[0]}"; failed=1; }
+fi
+# A name make would read otherwise is refused, never written.
+for name in 'A;B.INC' 'A=B.INC' 'A|B.INC' '~A.INC'; do
+    printf 'INC %s\n' "$name" > bad.qvs
+    printf 'NOP\n' > "$name"
+    expect 1 $'\nERROR:- File name '"$name"' cannot be written in a make rule. No rule written !' \
+        "$qvekdump" --make-deps bad.qvs
+done
+expect 2 $'\nERROR:- Option --target needs a file name. Try qvekdump --help' "$qvekdump" --make-deps --target= bad.qvs
+expect 2 $'\nERROR:- The target of --target is longer than 4096 characters. Try qvekdump --help' \
+    "$qvekdump" --make-deps --target="$(head -c 10000 /dev/zero | tr '\0' t)" bad.qvs
+expect 2 $'\nERROR:- Target a;b cannot be written in a make rule. Try qvekdump --help' \
+    "$qvekdump" --make-deps --target='a;b' bad.qvs
+cd .. || exit 1
+
 if [ -n "$fail_alloc" ]; then
     nomem() { QVEK_FAIL_LARGE_ALLOC=$1 LD_PRELOAD=$fail_alloc "${@:2}"; }
     # The first large record is the load file's image, the second the state that assembles.

@@ -167,6 +167,9 @@ case_closed_streams() {
     last_run="qvek -d many.qvs closed.ucd <&- >&- 2>&-"
     expect_status 0
     cmp -s closed.ucd reference.ucd || fail "$last_run: the load file differs from one written with open streams"
+    # The inspector's listing goes to a closed standard output as it would to /dev/null.
+    (timeout 30 "$qvekdump" reference.ucd <&- >&-) 2> /dev/null
+    [ $? = 0 ] || fail "qvekdump reference.ucd <&- >&-: the listing failed"
     # A standard output that takes nothing is a failure, said on standard error.
     timeout 30 "$qvek" -d many.qvs full.ucd > /dev/full 2> .out
     status=$?
@@ -190,6 +193,10 @@ case_line_break_names() {
         grep -qF "ERROR:- Source file name ${name%%[$'\n\r']*}" .out || fail "$last_run: no message"
         expect_report 0 1
         [ -e lb.ucd ] && fail "$last_run: the target was created"
+        timeout 30 "$qvekdump" --make-deps "$name" > .out 2>&1
+        [ $? = 1 ] || fail "qvekdump --make-deps of a name with a line break did not fail"
+        timeout 30 "$qvekdump" --make-deps --target="$name" ok.qvs > .out 2>&1
+        [ $? = 2 ] || fail "qvekdump --make-deps --target with a line break is no usage mistake"
     done
 }
 

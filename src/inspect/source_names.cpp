@@ -28,18 +28,28 @@ uint32_t expectedPatternSlots(const AsmState& st, OutputFormat layout) {
 
 constexpr size_t kMakeNameSize = 2 * kPathBufferSize + 2;  // every character of a path escaped
 
-// Quotes a file name for make as gcc does: a blank gets a backslash (and the
-// backslashes before it are doubled), '$' becomes "$$" and '#' gets a backslash.
-void makeName(const char* name, char (&quoted)[kMakeNameSize]) {
+// Where a name stands in a rule: as a target a '%' would make it a pattern.
+enum class RulePlace : uint8_t { Target, Prerequisite };
+
+// Characters make reads a backslash before: blanks separate, '#' comments and
+// ':' ends the targets. Wildcards stay as they are, as gcc leaves them: make
+// keeps a backslash before one in a target, and a pattern matches its own file.
+bool escapedForMake(char c, RulePlace place) {
+    return c == ' ' || c == '\t' || c == '#' || c == ':' || (c == '%' && place == RulePlace::Target);
+}
+
+// Quotes a file name for make as gcc does, and further: a character make reads
+// gets a backslash (the backslashes before it doubled) and '$' becomes "$$".
+void makeName(const char* name, RulePlace place, char (&quoted)[kMakeNameSize]) {
     size_t used = 0;
     unsigned slashes = 0;
     for (const char* p = name; *p != '\0' && used + 2 * slashes + 3 < sizeof quoted; p++) {
         const char c = *p;
-        if (c == ' ' || c == '\t') {
+        if (escapedForMake(c, place)) {
             for (; slashes > 0; slashes--) quoted[used++] = '\\';
             quoted[used++] = '\\';
-        } else if (c == '$' || c == '#') {
-            quoted[used++] = c == '$' ? '$' : '\\';
+        } else if (c == '$') {
+            quoted[used++] = '$';
         }
         slashes = c == '\\' ? slashes + 1 : 0;
         quoted[used++] = c;
@@ -48,9 +58,9 @@ void makeName(const char* name, char (&quoted)[kMakeNameSize]) {
 }
 
 // Writes one name of the rule, breaking the line first when it would pass the limit.
-unsigned writeRuleName(FILE* out, const char* name, unsigned column) {
+unsigned writeRuleName(FILE* out, const char* name, RulePlace place, unsigned column) {
     char quoted[kMakeNameSize];
-    makeName(name, quoted);
+    makeName(name, place, quoted);
     const auto size = static_cast<unsigned>(std::strlen(quoted));
     if (column > 0) {
         if (column + size > kMakeRuleColumns) {
@@ -148,17 +158,40 @@ void observeIncludes(void* list, const AsmState&, const AsmEvent& event) {
     if (event.kind == EventKind::FileEntered && event.depth > 0) recordInclude(list, event.file);
 }
 
+bool makeCanHold(const char* name) {
+    const size_t length = std::strlen(name);
+    // A leading '~' names a home folder, a last backslash escapes what follows, and NAME(MEMBER) is a
+    // member of an archive.
+    if (length == 0 || name[0] == '~' || name[length - 1] == '\\') return false;
+    if (name[length - 1] == ')' && std::strchr(name, '(') != nullptr) return false;
+    for (const char* p = name; *p != '\0'; p++) {
+        const auto c = static_cast<unsigned char>(*p);
+        // Line breaks end the rule, ';' starts a recipe, '=' assigns a variable, '|' begins order-only names.
+        if ((c < ' ' && c != '\t') || c == 0x7F || c == ';' || c == '=' || c == '|') return false;
+    }
+    return true;
+}
+
+const char* nameMakeCannotHold(const char* target, const char* source, const DependencyList& list) {
+    if (!makeCanHold(target)) return target;
+    if (!makeCanHold(source)) return source;
+    for (uint32_t i = 0; i < list.count; i++)
+        if (!makeCanHold(dependency(list, i))) return dependency(list, i);
+    return nullptr;
+}
+
 void writeMakeRule(FILE* out, const char* target, const char* source, const DependencyList& list) {
-    unsigned column = writeRuleName(out, target, 0);
+    unsigned column = writeRuleName(out, target, RulePlace::Target, 0);
     std::fputc(':', out);
     column++;
-    column = writeRuleName(out, source, column);
-    for (uint32_t i = 0; i < list.count; i++) column = writeRuleName(out, dependency(list, i), column);
+    column = writeRuleName(out, source, RulePlace::Prerequisite, column);
+    for (uint32_t i = 0; i < list.count; i++)
+        column = writeRuleName(out, dependency(list, i), RulePlace::Prerequisite, column);
     std::fputc('\n', out);
     // An empty rule for each include, so make goes on when one is deleted.
     for (uint32_t i = 0; i < list.count; i++) {
         char quoted[kMakeNameSize];
-        makeName(dependency(list, i), quoted);
+        makeName(dependency(list, i), RulePlace::Target, quoted);
         std::fprintf(out, "%s:\n", quoted);
     }
 }

@@ -43,6 +43,11 @@ bool findDifference(const AsmState& st, const LoadImage& image, char* text, size
 void recordInclude(void* list, const char* name);
 /// Notes every include file a pass enters in the DependencyList given as context (an Observer).
 void observeIncludes(void* list, const AsmState& st, const AsmEvent& event);
+/// Tells whether make can read a name in a rule once it is quoted: no line break or other control
+/// character, ';', '=', '|', leading '~', last backslash or archive member NAME(MEMBER).
+bool makeCanHold(const char* name);
+/// Returns the first of the rule's names that make cannot hold, or null when it can hold them all.
+const char* nameMakeCannotHold(const char* target, const char* source, const DependencyList& list);
 /// Writes "TARGET: SOURCE INCLUDES..." wrapped as gcc -MD writes it, then an empty rule for each include.
 void writeMakeRule(FILE* out, const char* target, const char* source, const DependencyList& list);
 /// Names the default target: the source with its extension replaced by .ucd; false when it does not fit.

@@ -2,8 +2,10 @@
 
 #include <getopt.h>
 
+#include <cstdarg>
 #include <cstring>
 
+#include "inspect/source_names.h"
 #include "output/load_file.h"
 
 namespace qvek {
@@ -87,8 +89,12 @@ const option kLongOptions[] = {
 };
 constexpr char kShortOptions[] = ":Sc:m:x:Ms:t:o:hV";  // ':' first: a missing argument returns ':'
 
-int usageError(const char* format, const char* a, const char* b = "") {
-    std::fprintf(stderr, format, a, b);
+int usageError(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int usageError(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
     std::fputs(" Try qvekdump --help\n", stderr);
     return -1;
 }
@@ -128,7 +134,14 @@ int checkCombination(const DumpOptions& options) {
         return usageError("\nERROR:- Option --source names things in the listing and with --asm only, not with %s.",
                           options.modeOption);
     if (options.targetName != nullptr && options.mode != DumpMode::MakeDeps)
-        return usageError("\nERROR:- Option --target belongs to --make-deps.", "");
+        return usageError("\nERROR:- Option --target belongs to --make-deps.");
+    if (options.targetName == nullptr) return 0;
+    // Nothing of the target may be lost or read otherwise by make.
+    if (options.targetName[0] == '\0') return usageError("\nERROR:- Option --target needs a file name.");
+    if (std::strlen(options.targetName) > kMaxPathLength)
+        return usageError("\nERROR:- The target of --target is longer than %u characters.", kMaxPathLength);
+    if (!makeCanHold(options.targetName))
+        return usageError("\nERROR:- Target %s cannot be written in a make rule.", options.targetName);
     return 0;
 }
 

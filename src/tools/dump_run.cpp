@@ -1,17 +1,18 @@
 #include "tools/dump_run.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <memory>
 #include <new>
 
+#include "core/observer.h"
+#include "core/symbols.h"
 #include "inspect/exports.h"
 #include "inspect/listing.h"
 #include "inspect/load_image.h"
 #include "inspect/source_names.h"
+#include "source/files.h"
 #include "tools/dump_options.h"
 
 namespace qvek {
@@ -36,17 +37,53 @@ struct Output {
     bool regular = false;        // a plain file, which may be removed (never a device or a pipe)
 };
 
-bool sameFile(const char* a, const char* b) {
-    struct stat first, second;
-    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
+// Opening the output empties it, so it must be no file the run reads. Its
+// identity is learnt before anything is read, and every file read is held
+// against it: the load file, the source and each include, by device and inode.
+struct ReadFiles {
+    FileIdentity output;                // the output file as the run began; unknown while there is none
+    bool read = false;                  // the run read it
+    bool asLoadFile = false;            // as the load file (or the make rule's source), which has its own message
+    char readAs[kPathBufferSize] = {};  // the name under which the run read it
+};
+
+ReadFiles watchOutput(const DumpOptions& options) {
+    ReadFiles files;
+    // A device or a pipe is not emptied by opening it.
+    if (options.outputName != nullptr) files.output = identityOf(options.outputName);
+    if (!files.output.regular) files.output = FileIdentity{};
+    return files;
 }
 
-int openOutput(const DumpOptions& options, Output& out) {
+void noteRead(ReadFiles& files, const char* name, const FileIdentity& id, bool loadFile = false) {
+    if (files.read || !sameFile(files.output, id)) return;
+    files.read = true;
+    files.asLoadFile = loadFile;
+    copyText(files.readAs, sizeof files.readAs, name);
+}
+
+// What the passes tell of each include they open: the files read, and the make rule's list.
+struct IncludesRead {
+    ReadFiles* files;
+    DependencyList* list;  // null but for the make rule
+};
+
+void noteInclude(void* context, const AsmState&, const AsmEvent& event) {
+    if (event.kind != EventKind::FileEntered || event.depth == 0) return;
+    auto& includes = *static_cast<IncludesRead*>(context);
+    noteRead(*includes.files, event.file, identityOf(event.file));
+    if (includes.list != nullptr) recordInclude(includes.list, event.file);
+}
+
+int openOutput(const DumpOptions& options, const ReadFiles& files, Output& out) {
     if (options.outputName == nullptr) return 0;
-    // Opening the output empties it: it must not be the file that is read.
-    if (sameFile(options.fileName, options.outputName)) {
+    if (files.read && files.asLoadFile) {
         report("\nERROR:- Output file %s is the file being read. Nothing written !", options.outputName);
+        return -1;
+    }
+    if (files.read) {
+        report("\nERROR:- Output file %s is the file %s, which this run reads. Nothing written !", options.outputName,
+               files.readAs);
         return -1;
     }
     out.stream = std::fopen(options.outputName, "w");
@@ -55,8 +92,7 @@ int openOutput(const DumpOptions& options, Output& out) {
         return -1;
     }
     out.name = options.outputName;
-    struct stat info;
-    out.regular = fstat(fileno(out.stream), &info) == 0 && S_ISREG(info.st_mode);
+    out.regular = identityOf(out.stream).regular;
     return 0;
 }
 
@@ -75,12 +111,16 @@ int closeOutput(Output& out, bool succeeded) {
 }
 
 // Assembles the source of --source for its names; null after reporting why there are none.
-std::unique_ptr<AsmState> sourceNames(const char* sourceName, const Inspection& inspection) {
+std::unique_ptr<AsmState> sourceNames(const char* sourceName, const Inspection& inspection, ReadFiles& files) {
     std::unique_ptr<AsmState> st(new (std::nothrow) AsmState());
     if (st == nullptr) {
         report("\nERROR:- Out of memory for the source %s !", sourceName);
         return nullptr;
     }
+    noteRead(files, sourceName, identityOf(sourceName));
+    IncludesRead includes{&files, nullptr};
+    st->observer = noteInclude;
+    st->observerContext = &includes;
     switch (assembleSilently(*st, sourceName, true)) {
         case SourceResult::Assembled: break;
         case SourceResult::CannotOpen: report("\nERROR:- Cannot open source file %s", sourceName); return nullptr;
@@ -118,7 +158,7 @@ int writeMode(const DumpOptions& options, const Inspection& inspection, FILE* in
     return -1;
 }
 
-int inspectOpenFile(const DumpOptions& options, FILE* in) {
+int inspectOpenFile(const DumpOptions& options, FILE* in, ReadFiles& files) {
     std::unique_ptr<Inspection> inspection(new (std::nothrow) Inspection());
     if (inspection == nullptr) {
         report("\nERROR:- Out of memory reading %s !", options.fileName);
@@ -135,24 +175,26 @@ int inspectOpenFile(const DumpOptions& options, FILE* in) {
     }
     std::unique_ptr<AsmState> st;
     if (options.sourceName != nullptr) {
-        st = sourceNames(options.sourceName, *inspection);
+        st = sourceNames(options.sourceName, *inspection, files);
         if (st == nullptr) return kFailureStatus;
         inspection->sourceName = options.sourceName;
     }
     prepareInspection(*inspection, st.get());
     Output out;
-    if (openOutput(options, out) < 0) return kFailureStatus;
+    if (openOutput(options, files, out) < 0) return kFailureStatus;
     const bool written = writeMode(options, *inspection, in, out.stream) == 0;
     return closeOutput(out, written);
 }
 
 int inspect(const DumpOptions& options) {
+    ReadFiles files = watchOutput(options);
     FILE* in = std::fopen(options.fileName, "rb");
     if (in == nullptr) {
         report("\nERROR:- Cannot open load file %s: %s", options.fileName, std::strerror(errno));
         return kFailureStatus;
     }
-    const int status = inspectOpenFile(options, in);
+    noteRead(files, options.fileName, identityOf(in), true);
+    const int status = inspectOpenFile(options, in, files);
     std::fclose(in);
     return status;
 }
@@ -164,8 +206,11 @@ int makeDependencies(const DumpOptions& options) {
         report("\nERROR:- Out of memory for the source %s !", options.fileName);
         return kFailureStatus;
     }
-    st->observer = observeIncludes;
-    st->observerContext = list.get();
+    ReadFiles files = watchOutput(options);
+    noteRead(files, options.fileName, identityOf(options.fileName), true);
+    IncludesRead includes{&files, list.get()};
+    st->observer = noteInclude;
+    st->observerContext = &includes;
     switch (assembleSilently(*st, options.fileName, false)) {
         case SourceResult::Assembled: break;
         case SourceResult::CannotOpen:
@@ -191,8 +236,12 @@ int makeDependencies(const DumpOptions& options) {
         }
         targetName = target;
     }
+    if (const char* name = nameMakeCannotHold(targetName, options.fileName, *list)) {
+        report("\nERROR:- File name %s cannot be written in a make rule. No rule written !", name);
+        return kFailureStatus;
+    }
     Output out;
-    if (openOutput(options, out) < 0) return kFailureStatus;
+    if (openOutput(options, files, out) < 0) return kFailureStatus;
     writeMakeRule(out.stream, targetName, options.fileName, *list);
     return closeOutput(out, true);
 }
@@ -200,6 +249,8 @@ int makeDependencies(const DumpOptions& options) {
 }  // namespace
 
 int runInspector(int argc, char** argv) {
+    // A closed standard error would hand its descriptor to the output, and the reports would land there.
+    if (!guardStandardDescriptors()) return kFailureStatus;
     DumpOptions options;
     if (parseDumpOptions(argc, argv, options) < 0) return kUsageStatus;
     if (options.help) {
