@@ -40,6 +40,23 @@ expect 1 $'\nERROR:- Could not copy the content appended to pipe.ucd !' \
 wait
 [ -e converted.txt ] && { echo "FAILED: converted.txt left behind"; failed=1; }
 
+# Whatever qvek appends is appended content, even a first line that begins like a row.
+for tail in '0x12 hello' '0x0000 0x0000 0x00' '0x0001  0x1002  0x1234'; do
+    printf '%s\n' "$tail" > TAIL.TXT
+    for layout in -p -i; do
+        "$qvek" -s "$layout" -aTAIL.TXT prog.qvs tail.ucd
+        expect 0 "" "$qvekdump" --convert configtool tail.ucd -o converted.ucd
+        [ "$(tail -n 1 converted.ucd)" = "$tail" ] || { echo "FAILED: $tail is not appended in $layout"; failed=1; }
+    done
+    printf 'PAT 7\n' > patterns.qvs
+    "$qvek" -s -i -aTAIL.TXT patterns.qvs tail.ucd
+    expect 0 "" "$qvekdump" --convert debughw tail.ucd -o converted.ucd
+    cmp -s tail.ucd converted.ucd || { echo "FAILED: $tail behind a pattern segment is not appended"; failed=1; }
+done
+
+# An endless line is read no further than a line can be long.
+expect 1 $'\nERROR:- Line longer than 4352 characters on line 001 in file /dev/zero' timeout 30 "$qvekdump" /dev/zero
+
 # One include more than a make rule lists.
 : > many.qvs
 for i in $(seq 1 1025); do

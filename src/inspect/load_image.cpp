@@ -53,6 +53,7 @@ struct Parser {
 };
 
 // Reads the next line without its line break (nor a carriage return before it); false at the end.
+// A line longer than text holds is read no further (a file may never end): tooLong, and no line.
 bool nextLine(LineReader& r) {
     r.start = r.consumed;
     r.length = 0;
@@ -63,10 +64,11 @@ bool nextLine(LineReader& r) {
         r.consumed++;
         any = true;
         if (c == '\n') break;
-        if (r.length + 1 < sizeof r.text)
-            r.text[r.length++] = static_cast<char>(c);
-        else
+        if (r.length + 1 == sizeof r.text) {
             r.tooLong = true;
+            break;
+        }
+        r.text[r.length++] = static_cast<char>(c);
     }
     if (!any) return false;
     if (r.length > 0 && r.text[r.length - 1] == '\r') r.length--;
@@ -105,12 +107,20 @@ int segmentNamed(const char* text, const LayoutText& layout) {
     return -1;
 }
 
+int lineTooLong(Parser& p) { return fault(p, p.r.number, "Line longer than %u characters", kLoadLineSize - 1); }
+
+// A fault found while trying whether a line goes on with the images, which it does not.
+void forgetFault(Parser& p) {
+    p.image.errorLine = 0;
+    p.image.error[0] = '\0';
+}
+
 // Reads the next header line; fails at the end of the file or on an over-long line.
 int headerLine(Parser& p, Segment segment) {
     if (!nextLine(p.r))
         return fault(p, p.r.number, "End of file inside the %s segment header (truncated file?)",
                      kSegmentName[segment]);
-    if (p.r.tooLong) return fault(p, p.r.number, "Line longer than %u characters", kLoadLineSize - 1);
+    if (p.r.tooLong) return lineTooLong(p);
     return 0;
 }
 
@@ -199,7 +209,7 @@ int readWord(Parser& p, const char* field, int number, uint32_t& value) {
 
 // One configuration-tool row of eight four-digit fields.
 int readRow(Parser& p, Segment segment, uint32_t (&values)[kRowFields]) {
-    if (p.r.tooLong) return fault(p, p.r.number, "Line longer than %u characters", kLoadLineSize - 1);
+    if (p.r.tooLong) return lineTooLong(p);
     char* fields[kRowFields];
     const int count = splitFields(p.r.text, fields, kRowFields);
     if (count != kRowFields)
@@ -233,6 +243,7 @@ int readConfigTool(Parser& p) {
         for (;;) {
             if (!nextLine(p.r))
                 return fault(p, p.r.number, "End of file after the pattern rows: the program segment is missing");
+            if (p.r.tooLong) return lineTooLong(p);
             if (isLine(p.r.text, kConfigToolText.mark)) break;
             if (!startsWithHex(p.r.text))
                 return fault(p, p.r.number, "Expected a pattern row or the program segment header '##'");
@@ -249,23 +260,27 @@ int readConfigTool(Parser& p) {
             return fault(p, p.r.number, "Expected '%s' after the pattern rows", kConfigToolText.segmentLine[1]);
     }
     if (readHeaderRest(p, ProgramSegment, kConfigToolText, image.program) < 0) return -1;
-    // The rows have no end marker: the first line that is no row, or any line
-    // after a full program memory, begins the appended content.
+    // The rows have no end marker. qvek writes one row at least, which must
+    // read; after it, the first line that is no whole row (or any line after
+    // a full program memory) begins the appended content, whatever it holds.
     while (nextLine(p.r)) {
-        if (image.programWords >= kProgramWords || !startsWithHex(p.r.text)) {
-            appendedFrom(image, p.r.number, p.r.start);
-            return 0;
-        }
         uint32_t words[kRowFields];
-        if (readRow(p, ProgramSegment, words) < 0) return -1;
-        for (uint32_t value : words) storeProgramWord(image, image.programWords++, value);
+        const bool row = image.programWords < kProgramWords && startsWithHex(p.r.text);
+        if (row && readRow(p, ProgramSegment, words) == 0) {
+            for (uint32_t value : words) storeProgramWord(image, image.programWords++, value);
+            continue;
+        }
+        if (row && image.programWords == 0) return -1;
+        forgetFault(p);
+        appendedFrom(image, p.r.number, p.r.start);
+        return 0;
     }
     return 0;
 }
 
 // One debug-hardware data line: tag, the expected address, a 16-bit word.
 int readDebugHwLine(Parser& p, uint32_t expectedAddress, uint32_t& value) {
-    if (p.r.tooLong) return fault(p, p.r.number, "Line longer than %u characters", kLoadLineSize - 1);
+    if (p.r.tooLong) return lineTooLong(p);
     char* fields[kDebugHwFields];
     const int count = splitFields(p.r.text, fields, kDebugHwFields);
     if (count != kDebugHwFields)
@@ -280,38 +295,50 @@ int readDebugHwLine(Parser& p, uint32_t expectedAddress, uint32_t& value) {
     return 0;
 }
 
-int checkWholeSlots(Parser& p, uint32_t halves) {
-    if (halves % 2 == 0) return 0;
-    return fault(p, p.r.number, "Pattern slot at host address 0x%4.4x lacks its high half (address 0x%4.4x)",
-                 halves - 1, kDebugHwPatternBase + halves);
+int lacksHighHalf(Parser& p, uint32_t line, uint32_t halves) {
+    return fault(p, line, "Pattern slot at host address 0x%4.4x lacks its high half (address 0x%4.4x)", halves - 1,
+                 kDebugHwPatternBase + halves);
 }
 
 // The pattern lines, up to the program header; returns 1 when a program segment follows, 0 when not.
+// qvek writes one slot at least, which must read. After it, a line that does
+// not go on with the next half begins the appended content, or the low half
+// before it when that half's slot is not whole.
 int readDebugHwPatterns(Parser& p) {
     LoadImage& image = p.image;
     uint32_t halves = 0;
+    uint32_t lowLine = 0;    // line of the last low half
+    uint64_t lowOffset = 0;  // and its byte offset
     for (;;) {
-        if (!nextLine(p.r)) return checkWholeSlots(p, halves);
-        if (isLine(p.r.text, kDebugHwText.mark)) {
+        const bool more = nextLine(p.r);
+        const uint32_t line = p.r.number;
+        const uint64_t offset = p.r.start;
+        if (more && !p.r.tooLong && isLine(p.r.text, kDebugHwText.mark)) {
             // The program header, unless the appended content begins with a '#' line.
-            const uint32_t markLine = p.r.number;
-            const uint64_t markOffset = p.r.start;
-            if (checkWholeSlots(p, halves) < 0) return -1;
-            if (nextLine(p.r) && segmentNamed(p.r.text, kDebugHwText) == ProgramSegment) return 1;
-            appendedFrom(image, markLine, markOffset);
-            return 0;
+            if (nextLine(p.r) && !p.r.tooLong && segmentNamed(p.r.text, kDebugHwText) == ProgramSegment)
+                return halves % 2 == 0 ? 1 : lacksHighHalf(p, line, halves);
+        } else if (more && halves < 2 * kPatternSlots && startsWithHex(p.r.text)) {
+            uint32_t half;
+            if (readDebugHwLine(p, kDebugHwPatternBase + halves, half) == 0) {
+                image.patternValues[halves / 2] |= halves % 2 == 0 ? half : half << 16;
+                if (halves % 2 == 0) lowLine = line, lowOffset = offset;
+                halves++;
+                image.patternSlots = (halves + 1) / 2;
+                continue;
+            }
+            if (halves < 2) return -1;
+            forgetFault(p);
         }
-        if (!startsWithHex(p.r.text)) {
-            if (checkWholeSlots(p, halves) < 0) return -1;
-            appendedFrom(image, p.r.number, p.r.start);
-            return 0;
+        if (halves == 1) return lacksHighHalf(p, line, halves);
+        if (halves % 2 != 0) {
+            halves--;
+            image.patternValues[halves / 2] = 0;
+            image.patternSlots = halves / 2;
+            appendedFrom(image, lowLine, lowOffset);
+        } else if (more) {
+            appendedFrom(image, line, offset);
         }
-        if (halves >= 2 * kPatternSlots) return fault(p, p.r.number, "More than %u pattern slots", kPatternSlots);
-        uint32_t half;
-        if (readDebugHwLine(p, kDebugHwPatternBase + halves, half) < 0) return -1;
-        image.patternValues[halves / 2] |= halves % 2 == 0 ? half : half << 16;
-        halves++;
-        image.patternSlots = (halves + 1) / 2;
+        return 0;
     }
 }
 
@@ -331,6 +358,7 @@ int readDebugHw(Parser& p) {
         if (!nextLine(p.r))
             return fault(p, p.r.number, "End of file inside the program segment: '%s' is missing (truncated file?)",
                          kEndLine);
+        if (p.r.tooLong) return lineTooLong(p);
         if (isLine(p.r.text, kEndLine)) break;
         if (!startsWithHex(p.r.text)) return fault(p, p.r.number, "Expected a program line or '%s'", kEndLine);
         if (image.programWords >= kProgramWords)
@@ -355,6 +383,8 @@ int readLoadFile(FILE* in, LoadImage& image) {
                                  : fault(p, 0,
                                          "Empty file, without a header (a failed assembly leaves its target empty, as "
                                          "does the debug-hardware layout of a source without any words)");
+    } else if (p.r.tooLong) {
+        result = lineTooLong(p);
     } else if (isLine(p.r.text, kConfigToolText.mark)) {
         image.layout = ConfigToolFormat;
         result = readConfigTool(p);

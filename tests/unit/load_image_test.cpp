@@ -77,8 +77,9 @@ TEST_F(LoadFile, FindsAppendedContent) {
     struct Case {
         OutputFormat layout;
         const char* program;
-        const char* appended;
+        std::string appended;
     };
+    const std::string row = "0x0000 0x0000 0x0000 0x0000 0x0000 0x0000 0x0000 ";
     const Case cases[] = {
         {ConfigToolFormat, kProgram, "any text\n"},
         {ConfigToolFormat, kProgram, "##\n## another load file\n"},
@@ -87,6 +88,16 @@ TEST_F(LoadFile, FindsAppendedContent) {
         {DebugHwFormat, "PAT 7\n", "#\n# COMMENT - PATTERN SEGMENT IMAGE\n"},
         {DebugHwFormat, "PAT 7\n", "#\n"},
         {ConfigToolFormat, "ORG PGM 4092\n", "0x0000 0x0000 0x0000 0x0000 0x0000 0x0000 0x0000 0x0000\n"},
+        // After the first row (slot) whatever is no whole row (slot) is appended, though it begins like one.
+        {ConfigToolFormat, kProgram, "0x12 hello\n"},
+        {ConfigToolFormat, kProgram, row.substr(0, 18)},
+        {ConfigToolFormat, kProgram, row + "0xg000\n"},
+        {ConfigToolFormat, kProgram, "0x" + std::string(10000, 'f') + "\n"},
+        {DebugHwFormat, "PAT 7\n", "0x0001  0x1002  0x1234\n"},
+        {DebugHwFormat, "PAT 7\n", "0x0001  0x1002  0x1234\ntext\n"},
+        {DebugHwFormat, "PAT 7\n", "0x0001  0x1002  0x1234\n#\n"},
+        {DebugHwFormat, "PAT 7\n", "0x0001  0x1007  0x1234\n"},
+        {DebugHwFormat, "PAT 7\n", "0x" + std::string(10000, 'f')},
     };
     for (const Case& c : cases) {
         auto state = std::make_unique<AsmState>();
@@ -95,7 +106,7 @@ TEST_F(LoadFile, FindsAppendedContent) {
         ASSERT_EQ(readText(images + c.appended, *image), 0) << image->error;
         EXPECT_TRUE(image->appended) << c.appended;
         EXPECT_EQ(image->appendedOffset, images.size()) << c.appended;
-        EXPECT_EQ(image->appendedSize, std::string(c.appended).size()) << c.appended;
+        EXPECT_EQ(image->appendedSize, c.appended.size()) << c.appended;
         EXPECT_EQ(image->appendedLine, static_cast<uint32_t>(std::count(images.begin(), images.end(), '\n') + 1));
         // The appended content is not part of the images.
         LoadImage alone;
@@ -137,6 +148,8 @@ TEST_F(LoadFile, ReportsWhatItCannotRead) {
         {edited(hw, "0x1001", "0x1002"), "7: Address 0x1002 out of order (0x1001 expected)"},
         {hw.substr(0, hw.find("0x0001  0x4002")), "16: End of file inside the program segment: '# END OF"},
         {edited(hw, "0x0001  0x1003  0x8000\n", ""), "9: Pattern slot at host address 0x0002 lacks its high half"},
+        {edited(hw, "0x0001  0x1001  0x1234\n", "text\n"), "7: Pattern slot at host address 0x0000 lacks its high"},
+        {std::string(10000, '#'), "1: Line longer than 4352 characters"},
         {edited(hw, "# END OF PROGRAM SEGMENT", "# END OF PROGRAM"), "18: Expected a program line or '# END OF"},
         {edited(hw, "#\n# COMMENT - PATTERN", "#\n# COMMENT - PATTERNS"), "2: Expected '# COMMENT - PATTERN SEGMENT"},
         {"#\n# COMMENT - PROGRAM SEGMENT IMAGE\n# This file generated from " + std::string(5000, 'x') + "\n",
@@ -172,8 +185,11 @@ TEST_F(LoadFile, RefusesMoreThanTheMemoriesHold) {
               "264: More than 1024 pattern slots");
     EXPECT_EQ(fault(edited(hw, "# END OF PROGRAM", "0x0001  0x4400  0x0000\n# END OF PROGRAM")),
               "3083: More than 1024 program words");
-    EXPECT_EQ(fault(edited(hw, "#\n# COMMENT - PROGRAM", "0x0001  0x1800  0x0000\n#\n# COMMENT - PROGRAM")),
-              "2054: More than 1024 pattern slots");
+    // Past the last slot the images are over, and the rest is appended content.
+    ASSERT_EQ(readText(edited(hw, "#\n# COMMENT - PROGRAM", "0x0001  0x1800  0x0000\n#\n# COMMENT - PROGRAM"), *image),
+              0);
+    EXPECT_EQ(image->patternSlots, kPatternSlots);
+    EXPECT_EQ(image->appendedLine, 2054u);
 }
 
 }  // namespace
