@@ -54,6 +54,20 @@ for tail in '0x12 hello' '0x0000 0x0000 0x00' '0x0001  0x1002  0x1234'; do
     cmp -s tail.ucd converted.ucd || { echo "FAILED: $tail behind a pattern segment is not appended"; failed=1; }
 done
 
+# Source text gives the same load file even where the last instruction's opcode was overwritten.
+export SOURCE_DATE_EPOCH=0
+for program in 'LDA H71\nORG PGM 0\nNOP' 'ORG PGM 28\nLDA H71\nORG PGM 28\nNOP' 'ORG PGM 4090\nJCB 1 2\nORG PGM 4090\nRET'; do
+    printf "$program\n" > over.qvs
+    for layout in -p -i; do
+        "$qvek" -s "$layout" over.qvs over.ucd
+        "$qvekdump" --asm over.ucd -o again.qvs
+        "$qvek" -s "$layout" again.qvs again.ucd
+        cmp -s <(sed 1,5d over.ucd) <(sed 1,5d again.ucd) ||
+            { echo "FAILED: the source text of $program ($layout) gives another load file"; failed=1; }
+    done
+done
+unset SOURCE_DATE_EPOCH
+
 # An endless line is read no further than a line can be long.
 expect 1 $'\nERROR:- Line longer than 4352 characters on line 001 in file /dev/zero' timeout 30 "$qvekdump" /dev/zero
 

@@ -28,6 +28,9 @@ void writeLine(FILE* out, const char* label, const char* statement, const char* 
         std::fprintf(out, "%-*s * %s\n", kCommentColumn, line, comment);
 }
 
+// The largest used size of program memory for which the writers write no more words than the file holds.
+uint32_t programSizeAllowed(const LoadImage& image) { return image.programWords > 0 ? 4 * image.programWords - 1 : 0; }
+
 // The smallest used size of program memory for which the writers write as many words as the file holds.
 uint32_t programSizeNeeded(const LoadImage& image) {
     const uint32_t words = image.programWords;
@@ -88,15 +91,67 @@ uint32_t writeLabelsAt(const Inspection& in, uint32_t address, uint32_t counter,
     return address;
 }
 
+// The last instruction, when it runs past the used size the file allows:
+// its nibbles there were another instruction's operand, since overwritten.
+const ProgramItem* itemRunningPast(const Disassembly& program, uint32_t allowed) {
+    for (uint32_t i = program.count; i-- > 0;) {
+        const ProgramItem& item = program.items[i];
+        // At address 0 no earlier statement can place the opcode: no load file qvek writes has that.
+        if (item.kind == ItemKind::Instruction)
+            return item.address + item.size > allowed && item.address > 0 ? &item : nullptr;
+    }
+    return nullptr;
+}
+
+// The statement word whose one operand nibble follows its opcode: it places any nibble.
+const Keyword& nibbleCarrier() {
+    for (const Keyword& k : kKeywords)
+        if (k.layout == Layout::Constant1) return k;
+    return kKeywords[0];
+}
+
+// Places the nibbles of an instruction that runs past the used size one at a
+// time, from the last down to its opcode, each as the operand of a two-nibble
+// statement one address before it, which the next one overwrites; the last
+// of these stands on the nibble before the instruction and is undone by a NOP,
+// which the statements written after it overwrite in turn. Returns the counter.
+uint32_t writeNibblesOneByOne(const Inspection& in, const ProgramItem& item, uint32_t allowed, FILE* out) {
+    const uint8_t* image = in.image.programImage;
+    char statement[kStatementTextSize];
+    statementText(item.instruction, in.names, statement);
+    std::fprintf(out, "* 0x%3.3x %s runs past the words the file holds: it is placed a nibble at a time\n",
+                 item.address, statement);
+    const uint32_t end = item.address + item.size < allowed ? item.address + item.size : allowed;
+    uint32_t last = item.address;  // the last nibble to place: the highest that is not zero
+    for (uint32_t a = item.address + 1; a < end; a++)
+        if (image[a] != 0) last = a;
+    writeLabelsAt(in, item.address, kProgramNibbles, out);
+    const char* carrier = nibbleCarrier().word;
+    for (uint32_t a = last + 1; a-- > item.address;) {
+        char text[kTokenBufferSize], comment[kAddressCommentSize];
+        std::snprintf(text, sizeof text, "%s H%X", carrier, image[a]);
+        std::snprintf(comment, sizeof comment, "0x%3.3x %x", a, image[a]);
+        std::fprintf(out, "        ORG PGM H%3.3X\n", a - 1);
+        writeLine(out, "", text, comment);
+    }
+    std::fprintf(out, "        ORG PGM H%3.3X\n", item.address - 1);
+    writeLine(out, "", "NOP", "");
+    return item.address;
+}
+
 void writeProgram(const Inspection& in, FILE* out) {
     const Names& names = in.names;
     const Disassembly& program = in.program;
     if (!in.image.program.present) return;
     std::fprintf(out, "* Program memory (the load file holds %u %s)\n", in.image.programWords,
                  in.image.programWords == 1 ? "word" : "words");
+    const uint32_t allowed = programSizeAllowed(in.image);
+    const ProgramItem* past = itemRunningPast(program, allowed);
     uint32_t counter = 0;  // programCounter when the text is assembled
+    if (past != nullptr) counter = writeNibblesOneByOne(in, *past, allowed, out);
     for (uint32_t i = 0; i < program.count; i++) {
         const ProgramItem& item = program.items[i];
+        if (&item == past) continue;
         if (item.kind == ItemKind::ZeroRun || item.address >= program.usedEnd) {
             // Zero nibbles are left out; the next statement's origin steps over them.
             counter = writeLabelsAt(in, item.address, counter, out);

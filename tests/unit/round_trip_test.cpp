@@ -1,6 +1,8 @@
 // The inspector's central promise, over many generated programs: a load file
 // disassembled to source text assembles to the same load file, with or
-// without the source's names, in both layouts.
+// without the source's names, in both layouts, also where origins overlap and
+// operands left behind look like opcodes.
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -129,12 +131,24 @@ class SourceGenerator {
             if (pick(25) == 0) {
                 counter += pick(40);
                 line(label + " ORG PGM " + number(counter));
+            } else if (pick(20) == 0) {
+                // Back over the last few nibbles: what follows overwrites them.
+                counter -= pick(std::min(counter, 6u) + 1);
+                line(label + " ORG PGM " + number(counter));
             } else if (pick(12) == 0) {
                 const uint32_t nops = 1 + pick(6);
                 for (uint32_t n = 0; n < nops; n++, counter++) line((n == 0 ? label : "") + " NOP");
             } else {
                 line(label + " " + instruction(counter));
             }
+        }
+        // A last instruction whose opcode a NOP overwrites: its operands, which may
+        // look like opcodes, are left behind at the end of the used memory.
+        if (pick(3) == 0 && counter + kMaxInstructionSize < kProgramLimit) {
+            const uint32_t start = counter;
+            line(instruction(counter));
+            line("ORG PGM " + number(start));
+            line("NOP");
         }
         // A used size beyond the last instruction, as a last origin leaves it.
         if (pick(4) == 0) line("ORG PGM " + number(counter + pick(30)));
