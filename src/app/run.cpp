@@ -41,14 +41,10 @@ void printListings(const AsmState& st) {
     dump(st, "\n\n Program label listing\n%-*s KRXADDR   LINE #", width, "LABEL");
 }
 
-unsigned percentOf(uint32_t count, uint32_t capacity) {
-    return static_cast<unsigned>((static_cast<uint64_t>(count) * 100 + capacity - 1) / capacity);
-}
-
 void printClosingReport(const AsmState& st) {
     say(st, "\nUsage: %u (%u%%) locations used in Pattern segment. %u (%u%%) locations used in Program segment.",
-        st.patternHighWater, percentOf(st.patternHighWater, kPatternSlots), st.programHighWater,
-        percentOf(st.programHighWater, kProgramNibbles));
+        st.patternHighWater, usagePercent(st.patternHighWater, kPatternSlots), st.programHighWater,
+        usagePercent(st.programHighWater, kProgramNibbles));
     say(st, "\nResources: %u locations avail in Pattern segment. %u locations avail in Program segment.", kPatternSlots,
         kProgramNibbles);
     say(st, "\n %d Warning   %d Errors -- Done !\n", st.warningCount, st.errorCount);

@@ -9,8 +9,7 @@ namespace qvek {
 void formatTimeStamp(char (&stamp)[kTimeStampSize], std::time_t when, bool utc) {
     std::tm parts{};
     const std::tm* converted = utc ? gmtime_r(&when, &parts) : localtime_r(&when, &parts);
-    if (converted == nullptr || std::strftime(stamp, sizeof stamp, "%d-%b-%Y %H:%M:%S", &parts) == 0)
-        stamp[0] = '\0';
+    if (converted == nullptr || std::strftime(stamp, sizeof stamp, "%d-%b-%Y %H:%M:%S", &parts) == 0) stamp[0] = '\0';
 }
 
 uint32_t patternSlotsWritten(const AsmState& st) {
@@ -23,6 +22,10 @@ uint32_t programWordsWritten(const AsmState& st) {
     // Not the quotient taken upward: a size that is a multiple of 4 gets one more word.
     const uint32_t words = st.programHighWater / 4 + 1;
     return words < kProgramNibbles / 4 ? words : kProgramNibbles / 4;
+}
+
+unsigned usagePercent(uint32_t count, uint32_t capacity) {
+    return static_cast<unsigned>((static_cast<uint64_t>(count) * 100 + capacity - 1) / capacity);
 }
 
 void warnUnloadedPatterns(AsmState& st) {

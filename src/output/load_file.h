@@ -32,6 +32,8 @@ void writeConfigToolFile(const AsmState& st, FILE* out, const char* sourceName, 
 uint32_t patternSlotsWritten(const AsmState& st);
 /// Returns how many 16-bit program words both layouts write: programHighWater / 4 + 1.
 uint32_t programWordsWritten(const AsmState& st);
+/// Returns count as a percentage of capacity, taken up to the next whole number, as the closing report shows it.
+unsigned usagePercent(uint32_t count, uint32_t capacity);
 /// Warns once for each labelled pattern word in a slot the load file will not reach.
 void warnUnloadedPatterns(AsmState& st);
 

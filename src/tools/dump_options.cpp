@@ -15,6 +15,7 @@ namespace {
 const char kHelp[] =
     "Usage: qvekdump [OPTION]... LOADFILE\n"
     "  or:  qvekdump --make-deps [--target=TARGET] [--output=FILE] SOURCE\n"
+    "  or:  qvekdump --listing|--symbols[=FORMAT] [--output=FILE] SOURCE\n"
     "Inspect a load file written by qvek: list its pattern memory and disassemble\n"
     "its program memory, write it as source text, or convert it to the other\n"
     "layout, to $readmemh or to Intel HEX. Both layouts are read, told apart by\n"
@@ -41,6 +42,17 @@ const char kHelp[] =
     "                          target, SOURCE and every file it includes,\n"
     "                          recursively, each once and named as qvek opens\n"
     "                          it, then an empty rule for each included file\n"
+    "      --listing           list SOURCE and its includes line by line, as\n"
+    "                          typed: line number, nibble address, the nibbles\n"
+    "                          after pass 2 (- where a later statement wrote\n"
+    "                          over one, ? where pass 2 never got), what DEF,\n"
+    "                          PAT and ORG did, and the assembler's messages\n"
+    "                          beneath the lines that drew them\n"
+    "      --symbols[=FORMAT]  the names of SOURCE with where each was defined:\n"
+    "                          text (the default), a table sorted by kind and\n"
+    "                          value; or json, for tools: labels, constants,\n"
+    "                          pattern words, the file and line of every\n"
+    "                          statement in program memory, and the usage\n"
     "\n"
     "Options:\n"
     "  -s, --source=FILE       name program labels, pattern labels and constants\n"
@@ -75,10 +87,20 @@ const char kHelp[] =
     "What cannot be read is reported on standard error with its line and the\n"
     "reason. An empty file is refused: a failed assembly leaves its target empty.\n"
     "\n"
+    "The modes that read a source assemble it silently as qvek would and print\n"
+    "its messages on standard error. A source that does not assemble gets no\n"
+    "symbols and a listing up to the line where it failed.\n"
+    "\n"
     "Exit status: 0 on success; 1 when a file cannot be read, parsed or written,\n"
     "or the source does not assemble; 2 for a mistake on the command line.\n";
 
+// Long options without a short form.
+constexpr int kListingOption = 256;
+constexpr int kSymbolsOption = 257;
+
 const option kLongOptions[] = {
+    {"listing", no_argument, nullptr, kListingOption},
+    {"symbols", optional_argument, nullptr, kSymbolsOption},
     {"asm", no_argument, nullptr, 'S'},
     {"convert", required_argument, nullptr, 'c'},
     {"readmemh", required_argument, nullptr, 'm'},
@@ -121,6 +143,16 @@ int readMemory(DumpOptions& options, const char* option, const char* word) {
     return 0;
 }
 
+int readSymbolFormat(DumpOptions& options, const char* word) {
+    if (word == nullptr || std::strcmp(word, "text") == 0)
+        options.symbols = SymbolFormat::Text;
+    else if (std::strcmp(word, "json") == 0)
+        options.symbols = SymbolFormat::Json;
+    else
+        return usageError("\nERROR:- Unknown format %s for --symbols: text or json.", word);
+    return 0;
+}
+
 int readLayout(DumpOptions& options, const char* word) {
     if (std::strcmp(word, "debughw") == 0)
         options.layout = DebugHwFormat;
@@ -151,6 +183,10 @@ int checkCombination(const DumpOptions& options) {
 
 }  // namespace
 
+bool readsSource(DumpMode mode) {
+    return mode == DumpMode::MakeDeps || mode == DumpMode::SourceListing || mode == DumpMode::Symbols;
+}
+
 int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
     opterr = 0;  // the mistakes are reported here, in this program's words
     optind = 1;
@@ -173,6 +209,11 @@ int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
                 if (status == 0) status = readMemory(options, "--ihex", optarg);
                 break;
             case 'M': status = chooseMode(options, DumpMode::MakeDeps, "--make-deps"); break;
+            case kListingOption: status = chooseMode(options, DumpMode::SourceListing, "--listing"); break;
+            case kSymbolsOption:
+                status = chooseMode(options, DumpMode::Symbols, "--symbols");
+                if (status == 0) status = readSymbolFormat(options, optarg);
+                break;
             case 's': options.sourceName = optarg; break;
             case 't': options.targetName = optarg; break;
             case 'o': options.outputName = optarg; break;
@@ -181,13 +222,14 @@ int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
             case ':': return usageError("\nERROR:- Option %s needs an argument.", argv[optind - 1]);
             default: {
                 char word[3] = {'-', static_cast<char>(optopt), '\0'};
-                return usageError("\nERROR:- Unknown option %s.", optopt != 0 ? word : argv[optind - 1]);
+                const bool shortOption = optopt > 0 && optopt < kListingOption;
+                return usageError("\nERROR:- Unknown option %s.", shortOption ? word : argv[optind - 1]);
             }
         }
         if (status < 0) return -1;
     }
     if (options.help || options.version) return 0;
-    const char* what = options.mode == DumpMode::MakeDeps ? "source" : "load file";
+    const char* what = readsSource(options.mode) ? "source" : "load file";
     if (optind >= argc) return usageError("\nERROR:- No %s named.", what);
     if (optind + 1 < argc) return usageError("\nERROR:- One %s only: %s and more were named.", what, argv[optind]);
     options.fileName = argv[optind];

@@ -11,7 +11,10 @@
 #include "inspect/exports.h"
 #include "inspect/listing.h"
 #include "inspect/load_image.h"
+#include "inspect/record.h"
+#include "inspect/source_listing.h"
 #include "inspect/source_names.h"
+#include "inspect/symbol_map.h"
 #include "source/files.h"
 #include "tools/dump_options.h"
 
@@ -153,7 +156,9 @@ int writeMode(const DumpOptions& options, const Inspection& inspection, FILE* in
                 return -1;
             }
             return 0;
-        case DumpMode::MakeDeps: break;
+        case DumpMode::MakeDeps:
+        case DumpMode::SourceListing:
+        case DumpMode::Symbols: break;
     }
     return -1;
 }
@@ -246,6 +251,73 @@ int makeDependencies(const DumpOptions& options) {
     return closeOutput(out, true);
 }
 
+// What the modes that assemble a source say when it cannot be opened; its own messages say why it failed.
+int reportUnassembled(SourceResult result, const char* sourceName) {
+    if (result == SourceResult::CannotOpen) report("\nERROR:- Cannot open source file %s", sourceName);
+    return kFailureStatus;
+}
+
+// Holds every file an assembly read, the source first, against the output.
+void noteSourceFiles(ReadFiles& files, const Record& record) {
+    for (uint32_t i = 0; i < record.files.count(); i++)
+        noteRead(files, record.files.name(i), identityOf(record.files.name(i)), i == 0);
+}
+
+int listSource(const DumpOptions& options) {
+    ReadFiles files = watchOutput(options);
+    std::unique_ptr<SourceListing> listing = SourceListing::create();
+    if (listing == nullptr) {
+        report("\nERROR:- Out of memory for the source %s !", options.fileName);
+        return kFailureStatus;
+    }
+    const SourceResult result = listing->assemble(options.fileName, stderr);
+    if (result == SourceResult::CannotOpen) return reportUnassembled(result, options.fileName);
+    noteSourceFiles(files, listing->record());
+    Output out;
+    if (openOutput(options, files, out) < 0) return kFailureStatus;
+    const bool written = listing->write(out.stream) == 0;
+    if (!written) report("\nERROR:- Out of memory listing the source %s !", options.fileName);
+    // A source that fails keeps its listing up to the failure: that is when it is needed most.
+    const int status = closeOutput(out, written);
+    return result == SourceResult::Assembled ? status : kFailureStatus;
+}
+
+int mapSymbols(const DumpOptions& options) {
+    ReadFiles files = watchOutput(options);
+    std::unique_ptr<AsmState> st(new (std::nothrow) AsmState());
+    std::unique_ptr<Record> record(new (std::nothrow) Record());
+    if (st == nullptr || record == nullptr) {
+        report("\nERROR:- Out of memory for the source %s !", options.fileName);
+        return kFailureStatus;
+    }
+    record->messages = stderr;
+    const SourceResult result = recordSource(*st, *record, options.fileName);
+    endMessages(*record);
+    if (result != SourceResult::Assembled) return reportUnassembled(result, options.fileName);
+    noteSourceFiles(files, *record);
+    Output out;
+    if (openOutput(options, files, out) < 0) return kFailureStatus;
+    if (options.symbols == SymbolFormat::Text) {
+        writeSymbolTable(*st, *record, out.stream);
+        return closeOutput(out, true);
+    }
+    // The statements are written as a second assembly's pass 2 places them, however many there are.
+    beginSymbolJson(*st, *record, options.fileName, out.stream);
+    JsonStatements statements{out.stream};
+    std::unique_ptr<AsmState> again(new (std::nothrow) AsmState());
+    bool written = again != nullptr;
+    if (written) {
+        again->observer = observeJsonStatements;
+        again->observerContext = &statements;
+        written = assembleSilently(*again, options.fileName, true) == SourceResult::Assembled;
+    }
+    if (written)
+        endSymbolJson(statements);
+    else
+        report("\nERROR:- Source file %s could not be assembled a second time. No map written !", options.fileName);
+    return closeOutput(out, written);
+}
+
 }  // namespace
 
 int runInspector(int argc, char** argv) {
@@ -261,7 +333,12 @@ int runInspector(int argc, char** argv) {
         printDumpVersion(stdout);
         return 0;
     }
-    return options.mode == DumpMode::MakeDeps ? makeDependencies(options) : inspect(options);
+    switch (options.mode) {
+        case DumpMode::MakeDeps: return makeDependencies(options);
+        case DumpMode::SourceListing: return listSource(options);
+        case DumpMode::Symbols: return mapSymbols(options);
+        default: return inspect(options);
+    }
 }
 
 }  // namespace qvek
