@@ -21,7 +21,7 @@ const char kHelp[] =
     "layout, to $readmemh or to Intel HEX. Both layouts are read, told apart by\n"
     "their first line: \"##\" configuration tool, \"#\" debug hardware.\n"
     "\n"
-    "Modes (the listing is the default):\n"
+    "Modes (the load-file listing is the default):\n"
     "  -S, --asm               write source text that qvek assembles to the same\n"
     "                          images and the same load file (bar its header); the\n"
     "                          address and nibbles of each statement follow it as\n"
