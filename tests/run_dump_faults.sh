@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The inspector's failures that a golden case cannot set up: a load file that
 # cannot be read twice, a source with too many includes, and (with the
-# preloaded allocator FAIL_ALLOC) no memory for each of its large records.
+# preloaded allocator FAIL_ALLOC) no memory for each of its large records;
+# and the address lookup answering a pipe line by line.
 #
 #   run_dump_faults.sh QVEK QVEKDUMP [FAIL_ALLOC]
 set -u
@@ -96,6 +97,7 @@ read_by PATTERNS.INC PATTERNS.INC "$qvekdump" --asm -s main.qvs m.ucd -o PATTERN
 read_by hard.inc PATTERNS.INC "$qvekdump" --asm -s main.qvs m.ucd -o hard.inc
 read_by COMMON.INC COMMON.INC "$qvekdump" --make-deps main.qvs -o COMMON.INC
 read_by link.inc COMMON.INC "$qvekdump" --make-deps main.qvs -o link.inc
+read_by hard.inc PATTERNS.INC "$qvekdump" --addr2line main.qvs 0 -o hard.inc
 expect 1 $'\nERROR:- Output file ./main.qvs is the file being read. Nothing written !' \
     "$qvekdump" --make-deps main.qvs -o ./main.qvs
 for f in main.qvs COMMON.INC PATTERNS.INC m.ucd; do
@@ -146,6 +148,27 @@ expect 2 $'\nERROR:- Target a;b cannot be written in a make rule. Try qvekdump -
     "$qvekdump" --make-deps --target='a;b' bad.qvs
 cd .. || exit 1
 
+# The lookup answers each line of a pipe before the next one is written, as
+# it must behind a simulation that is still running.
+coproc lookup { "$qvekdump" --addr2line prog.qvs; }
+answers=""
+for line in "# 10 ns: pc=0x0" "no address" "3"; do
+    echo "$line" >&"${lookup[1]}"
+    IFS= read -r -t 10 answer <&"${lookup[0]}" || answer="(no answer)"
+    answers+="$answer"$'\n'
+done
+eval "exec ${lookup[1]}>&-"
+wait "$lookup_PID"
+status=$?
+expected=$'0x000 prog.qvs:2 #L LDA H05\n?? no address in this line\n0x003 prog.qvs:3 #L+3 JMP #L\n'
+if [ "$answers" != "$expected" ] || [ $status != 0 ]; then
+    echo "FAILED: --addr2line in a pipe, status $status, answers:"
+    echo "$answers"
+    failed=1
+fi
+# Standard input that cannot be read is no end of the log.
+expect 1 $'\nERROR:- Could not read standard input: Is a directory' "$qvekdump" --addr2line prog.qvs < .
+
 if [ -n "$fail_alloc" ]; then
     nomem() { QVEK_FAIL_LARGE_ALLOC=$1 LD_PRELOAD=$fail_alloc "${@:2}"; }
     # The first large record is the load file's image, the second the state that assembles.
@@ -153,6 +176,7 @@ if [ -n "$fail_alloc" ]; then
     expect 1 $'\nERROR:- Out of memory for the source prog.qvs !' nomem 2 "$qvekdump" --source prog.qvs prog.ucd
     expect 1 $'\nERROR:- Out of memory converting prog.ucd !' nomem 2 "$qvekdump" --convert debughw prog.ucd
     expect 1 $'\nERROR:- Out of memory for the source prog.qvs !' nomem 1 "$qvekdump" --make-deps prog.qvs
+    expect 1 $'\nERROR:- Out of memory for the source prog.qvs !' nomem 1 "$qvekdump" --addr2line prog.qvs 0
     # The allocator fails nothing unless told to.
     expect 0 "" nomem 0 "$qvekdump" --source prog.qvs prog.ucd
 fi

@@ -6,6 +6,7 @@
 # A case folder holds, as the assembler's cases under golden/ do:
 #   args      the argument words, one per line (empty: no words)
 #   files/    input files, copied into a fresh working folder (optional)
+#   stdin     fed to standard input (optional: absent means an empty input)
 #   stdout    the expected standard output, byte for byte
 #   stderr    the expected standard error, byte for byte (optional: absent means empty)
 #   status    the expected exit status
@@ -31,7 +32,9 @@ fi
 
 wrapper=()
 read -ra wrapper <<< "${QVEK_GOLDEN_WRAPPER:-}"
-(cd "$work" && "${wrapper[@]}" "$qvekdump" "${args[@]}" > "$work/.stdout" 2> "$work/.stderr")
+input=/dev/null
+[ -f "$case_dir/stdin" ] && input=$case_dir/stdin
+(cd "$work" && "${wrapper[@]}" "$qvekdump" "${args[@]}" < "$input" > "$work/.stdout" 2> "$work/.stderr")
 status=$?
 
 if [ "${QVEK_GOLDEN_UPDATE:-0}" = 1 ]; then

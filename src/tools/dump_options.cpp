@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "inspect/address_lookup.h"
 #include "inspect/source_names.h"
 #include "output/load_file.h"
 
@@ -16,6 +17,7 @@ const char kHelp[] =
     "Usage: qvekdump [OPTION]... LOADFILE\n"
     "  or:  qvekdump --make-deps [--target=TARGET] [--output=FILE] SOURCE\n"
     "  or:  qvekdump --listing|--symbols[=FORMAT] [--output=FILE] SOURCE\n"
+    "  or:  qvekdump --addr2line [--output=FILE] SOURCE [ADDRESS]...\n"
     "Inspect a load file written by qvek: list its pattern memory and disassemble\n"
     "its program memory, write it as source text, or convert it to the other\n"
     "layout, to $readmemh or to Intel HEX. Both layouts are read, told apart by\n"
@@ -53,6 +55,12 @@ const char kHelp[] =
     "                          value; or json, for tools: labels, constants,\n"
     "                          pattern words, the file and line of every\n"
     "                          statement in program memory, and the usage\n"
+    "      --addr2line         for each program ADDRESS of SOURCE, print the file\n"
+    "                          and line of the statement on that nibble, the\n"
+    "                          nearest label at or before it with the offset in\n"
+    "                          nibbles (#LOOP+3), and the statement disassembled;\n"
+    "                          without ADDRESS, answer each line of standard\n"
+    "                          input as it arrives\n"
     "\n"
     "Options:\n"
     "  -s, --source=FILE       name program labels, pattern labels and constants\n"
@@ -84,6 +92,13 @@ const char kHelp[] =
     "appended text that itself begins with whole rows cannot be told from the\n"
     "images by any reader, as the layout does not say how many rows there are.\n"
     "\n"
+    "An ADDRESS is hexadecimal: 0x1A3, 1a3 or H1A3. A line of standard input is\n"
+    "read as an address when it is one word; otherwise its first word beginning 0x\n"
+    "is taken (pc=0x1a3 gives 0x1a3), so that a simulation log can be piped\n"
+    "through. An address no statement occupies is answered \"unused\", a line\n"
+    "without an address, or with one beyond program memory, with a line beginning\n"
+    "\"??\"; the lookup goes on. Each answer is flushed at once.\n"
+    "\n"
     "What cannot be read is reported on standard error with its line and the\n"
     "reason. An empty file is refused: a failed assembly leaves its target empty.\n"
     "\n"
@@ -97,10 +112,12 @@ const char kHelp[] =
 // Long options without a short form.
 constexpr int kListingOption = 256;
 constexpr int kSymbolsOption = 257;
+constexpr int kAddressOption = 258;
 
 const option kLongOptions[] = {
     {"listing", no_argument, nullptr, kListingOption},
     {"symbols", optional_argument, nullptr, kSymbolsOption},
+    {"addr2line", no_argument, nullptr, kAddressOption},
     {"asm", no_argument, nullptr, 'S'},
     {"convert", required_argument, nullptr, 'c'},
     {"readmemh", required_argument, nullptr, 'm'},
@@ -163,6 +180,23 @@ int readLayout(DumpOptions& options, const char* word) {
     return 0;
 }
 
+// Every address is checked before the source is assembled, so a mistake costs no assembly.
+int checkAddresses(const DumpOptions& options) {
+    for (int i = 0; i < options.addressCount; i++) {
+        const char* word = options.addresses[i];
+        uint32_t address;
+        switch (readAddress(word, std::strlen(word), address)) {
+            case AddressReading::Address: break;
+            case AddressReading::NotANumber:
+                return usageError("\nERROR:- Address %s is not a number: write it as 0x1A3, 1a3 or H1A3.", word);
+            case AddressReading::Beyond:
+                return usageError("\nERROR:- Address %s lies beyond program memory (0x000 to 0x%3.3x).", word,
+                                  kProgramNibbles - 1);
+        }
+    }
+    return 0;
+}
+
 // Options that only some modes read.
 int checkCombination(const DumpOptions& options) {
     const bool names = options.mode == DumpMode::Listing || options.mode == DumpMode::SourceText;
@@ -184,7 +218,8 @@ int checkCombination(const DumpOptions& options) {
 }  // namespace
 
 bool readsSource(DumpMode mode) {
-    return mode == DumpMode::MakeDeps || mode == DumpMode::SourceListing || mode == DumpMode::Symbols;
+    return mode == DumpMode::MakeDeps || mode == DumpMode::SourceListing || mode == DumpMode::Symbols ||
+           mode == DumpMode::AddressLookup;
 }
 
 int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
@@ -214,6 +249,7 @@ int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
                 status = chooseMode(options, DumpMode::Symbols, "--symbols");
                 if (status == 0) status = readSymbolFormat(options, optarg);
                 break;
+            case kAddressOption: status = chooseMode(options, DumpMode::AddressLookup, "--addr2line"); break;
             case 's': options.sourceName = optarg; break;
             case 't': options.targetName = optarg; break;
             case 'o': options.outputName = optarg; break;
@@ -231,8 +267,14 @@ int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
     if (options.help || options.version) return 0;
     const char* what = readsSource(options.mode) ? "source" : "load file";
     if (optind >= argc) return usageError("\nERROR:- No %s named.", what);
-    if (optind + 1 < argc) return usageError("\nERROR:- One %s only: %s and more were named.", what, argv[optind]);
     options.fileName = argv[optind];
+    if (options.mode == DumpMode::AddressLookup) {
+        options.addresses = argv + optind + 1;
+        options.addressCount = argc - optind - 1;
+        if (checkAddresses(options) < 0) return -1;
+    } else if (optind + 1 < argc) {
+        return usageError("\nERROR:- One %s only: %s and more were named.", what, argv[optind]);
+    }
     if (options.modeOption == nullptr) options.modeOption = "the listing";
     return checkCombination(options);
 }

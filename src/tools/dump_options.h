@@ -10,7 +10,17 @@
 
 namespace qvek {
 
-enum class DumpMode : uint8_t { Listing, SourceText, Convert, Readmemh, IntelHex, MakeDeps, SourceListing, Symbols };
+enum class DumpMode : uint8_t {
+    Listing,
+    SourceText,
+    Convert,
+    Readmemh,
+    IntelHex,
+    MakeDeps,
+    SourceListing,
+    Symbols,
+    AddressLookup
+};
 
 constexpr int kUsageStatus = 2;  // exit status of a mistake on the command line
 
@@ -24,6 +34,8 @@ struct DumpOptions {
     const char* targetName = nullptr;           // --target
     const char* outputName = nullptr;           // --output; null = standard output
     const char* fileName = nullptr;             // the load file, or the source of the modes that assemble one
+    char** addresses = nullptr;                 // --addr2line: the address words after the source
+    int addressCount = 0;                       // how many; none: read from standard input
     bool help = false;                          // --help
     bool version = false;                       // --version
 };

@@ -8,6 +8,7 @@
 
 #include "core/observer.h"
 #include "core/symbols.h"
+#include "inspect/address_lookup.h"
 #include "inspect/exports.h"
 #include "inspect/listing.h"
 #include "inspect/load_image.h"
@@ -158,7 +159,8 @@ int writeMode(const DumpOptions& options, const Inspection& inspection, FILE* in
             return 0;
         case DumpMode::MakeDeps:
         case DumpMode::SourceListing:
-        case DumpMode::Symbols: break;
+        case DumpMode::Symbols:
+        case DumpMode::AddressLookup: break;
     }
     return -1;
 }
@@ -318,6 +320,56 @@ int mapSymbols(const DumpOptions& options) {
     return closeOutput(out, written);
 }
 
+// A source assembled with its record, and what a mode makes of them: one
+// allocation, so that one check covers the memory of all three.
+template <typename Product>
+struct RecordedSource {
+    AsmState st;
+    Record record;
+    Product product;
+};
+
+// Assembles a source with its record, the assembler's messages on standard
+// error, and holds its files against the output; null after saying why not.
+template <typename Product>
+std::unique_ptr<RecordedSource<Product>> recordOrReport(const char* sourceName, ReadFiles& files) {
+    std::unique_ptr<RecordedSource<Product>> source(new (std::nothrow) RecordedSource<Product>());
+    if (source == nullptr) {
+        report("\nERROR:- Out of memory for the source %s !", sourceName);
+        return nullptr;
+    }
+    source->record.messages = stderr;
+    const SourceResult result = recordSource(source->st, source->record, sourceName);
+    endMessages(source->record);
+    if (result != SourceResult::Assembled) {
+        reportUnassembled(result, sourceName);
+        return nullptr;
+    }
+    noteSourceFiles(files, source->record);
+    return source;
+}
+
+int lookUpAddresses(const DumpOptions& options) {
+    ReadFiles files = watchOutput(options);
+    const auto source = recordOrReport<AddressLookup>(options.fileName, files);
+    if (source == nullptr) return kFailureStatus;
+    AddressLookup& lookup = source->product;
+    prepareLookup(lookup, source->st, source->record);
+    Output out;
+    if (openOutput(options, files, out) < 0) return kFailureStatus;
+    bool read = true;
+    if (options.addressCount == 0) {
+        read = answerLog(lookup, stdin, out.stream) == 0;
+        if (!read) report("\nERROR:- Could not read standard input: %s", std::strerror(errno));
+    }
+    for (int i = 0; i < options.addressCount; i++) {
+        uint32_t address = 0;  // the command line's addresses have been read once already
+        readAddress(options.addresses[i], std::strlen(options.addresses[i]), address);
+        answerAddress(lookup, address, out.stream);
+    }
+    return closeOutput(out, read);
+}
+
 }  // namespace
 
 int runInspector(int argc, char** argv) {
@@ -337,6 +389,7 @@ int runInspector(int argc, char** argv) {
         case DumpMode::MakeDeps: return makeDependencies(options);
         case DumpMode::SourceListing: return listSource(options);
         case DumpMode::Symbols: return mapSymbols(options);
+        case DumpMode::AddressLookup: return lookUpAddresses(options);
         default: return inspect(options);
     }
 }
