@@ -98,6 +98,8 @@ read_by hard.inc PATTERNS.INC "$qvekdump" --asm -s main.qvs m.ucd -o hard.inc
 read_by COMMON.INC COMMON.INC "$qvekdump" --make-deps main.qvs -o COMMON.INC
 read_by link.inc COMMON.INC "$qvekdump" --make-deps main.qvs -o link.inc
 read_by hard.inc PATTERNS.INC "$qvekdump" --addr2line main.qvs 0 -o hard.inc
+read_by link.inc COMMON.INC "$qvekdump" --svg main.qvs -o link.inc
+expect 1 $'\nERROR:- Output file m.ucd is the file being read. Nothing written !' "$qvekdump" --svg m.ucd -o m.ucd
 expect 1 $'\nERROR:- Output file ./main.qvs is the file being read. Nothing written !' \
     "$qvekdump" --make-deps main.qvs -o ./main.qvs
 for f in main.qvs COMMON.INC PATTERNS.INC m.ucd; do

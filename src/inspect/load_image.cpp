@@ -406,6 +406,12 @@ int readLoadFile(FILE* in, LoadImage& image) {
     return result;
 }
 
+bool startsLikeLoadFile(FILE* in) {
+    LineReader r;
+    r.in = in;
+    return nextLine(r) && !r.tooLong && (isLine(r.text, kConfigToolText.mark) || isLine(r.text, kDebugHwText.mark));
+}
+
 const SegmentHeader& firstHeader(const LoadImage& image) {
     return image.pattern.present ? image.pattern : image.program;
 }

@@ -48,6 +48,8 @@ struct LoadImage {
 
 /// Reads a whole load file of either layout; returns 0, or -1 with errorLine and error set.
 int readLoadFile(FILE* in, LoadImage& image);
+/// Tells from the first line, which it reads, whether a stream holds a load file: "##" or "#" alone.
+bool startsLikeLoadFile(FILE* in);
 /// Returns the header that names the source and time: the first segment's.
 const SegmentHeader& firstHeader(const LoadImage& image);
 /// Copies the appended content of a seekable file to out; returns 0, or -1 when reading or seeking fails.

@@ -18,6 +18,7 @@ const char kHelp[] =
     "  or:  qvekdump --make-deps [--target=TARGET] [--output=FILE] SOURCE\n"
     "  or:  qvekdump --listing|--symbols[=FORMAT] [--output=FILE] SOURCE\n"
     "  or:  qvekdump --addr2line [--output=FILE] SOURCE [ADDRESS]...\n"
+    "  or:  qvekdump --svg [--output=FILE] SOURCE|LOADFILE\n"
     "Inspect a load file written by qvek: list its pattern memory and disassemble\n"
     "its program memory, write it as source text, or convert it to the other\n"
     "layout, to $readmemh or to Intel HEX. Both layouts are read, told apart by\n"
@@ -61,6 +62,10 @@ const char kHelp[] =
     "                          nibbles (#LOOP+3), and the statement disassembled;\n"
     "                          without ADDRESS, answer each line of standard\n"
     "                          input as it arrives\n"
+    "      --svg               draw both memories as an SVG picture: program\n"
+    "                          nibbles coloured by the file of their statement,\n"
+    "                          labels where they fall, pattern slots by kind, and\n"
+    "                          the usage figures\n"
     "\n"
     "Options:\n"
     "  -s, --source=FILE       name program labels, pattern labels and constants\n"
@@ -99,6 +104,10 @@ const char kHelp[] =
     "without an address, or with one beyond program memory, with a line beginning\n"
     "\"??\"; the lookup goes on. Each answer is flushed at once.\n"
     "\n"
+    "--svg reads a file whose first line is \"##\" or \"#\" alone as a load file\n"
+    "and shows its used and unused memory; any other file is assembled as a\n"
+    "source, and shows the files and names as well.\n"
+    "\n"
     "What cannot be read is reported on standard error with its line and the\n"
     "reason. An empty file is refused: a failed assembly leaves its target empty.\n"
     "\n"
@@ -113,11 +122,13 @@ const char kHelp[] =
 constexpr int kListingOption = 256;
 constexpr int kSymbolsOption = 257;
 constexpr int kAddressOption = 258;
+constexpr int kPictureOption = 259;
 
 const option kLongOptions[] = {
     {"listing", no_argument, nullptr, kListingOption},
     {"symbols", optional_argument, nullptr, kSymbolsOption},
     {"addr2line", no_argument, nullptr, kAddressOption},
+    {"svg", no_argument, nullptr, kPictureOption},
     {"asm", no_argument, nullptr, 'S'},
     {"convert", required_argument, nullptr, 'c'},
     {"readmemh", required_argument, nullptr, 'm'},
@@ -250,6 +261,7 @@ int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
                 if (status == 0) status = readSymbolFormat(options, optarg);
                 break;
             case kAddressOption: status = chooseMode(options, DumpMode::AddressLookup, "--addr2line"); break;
+            case kPictureOption: status = chooseMode(options, DumpMode::Picture, "--svg"); break;
             case 's': options.sourceName = optarg; break;
             case 't': options.targetName = optarg; break;
             case 'o': options.outputName = optarg; break;
@@ -265,7 +277,9 @@ int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
         if (status < 0) return -1;
     }
     if (options.help || options.version) return 0;
-    const char* what = readsSource(options.mode) ? "source" : "load file";
+    const char* what = readsSource(options.mode)           ? "source"
+                       : options.mode == DumpMode::Picture ? "source or load file"
+                                                           : "load file";
     if (optind >= argc) return usageError("\nERROR:- No %s named.", what);
     options.fileName = argv[optind];
     if (options.mode == DumpMode::AddressLookup) {

@@ -19,7 +19,8 @@ enum class DumpMode : uint8_t {
     MakeDeps,
     SourceListing,
     Symbols,
-    AddressLookup
+    AddressLookup,
+    Picture,
 };
 
 constexpr int kUsageStatus = 2;  // exit status of a mistake on the command line

@@ -12,6 +12,7 @@
 #include "inspect/exports.h"
 #include "inspect/listing.h"
 #include "inspect/load_image.h"
+#include "inspect/memory_picture.h"
 #include "inspect/record.h"
 #include "inspect/source_listing.h"
 #include "inspect/source_names.h"
@@ -160,6 +161,12 @@ int writeMode(const DumpOptions& options, const Inspection& inspection, FILE* in
         case DumpMode::MakeDeps:
         case DumpMode::SourceListing:
         case DumpMode::Symbols:
+        case DumpMode::Picture: {
+            MemoryPicture picture;  // some 50 kB, well within any stack
+            pictureLoadFile(picture, inspection);
+            writeMemorySvg(picture, out);
+            return 0;
+        }
         case DumpMode::AddressLookup: break;
     }
     return -1;
@@ -193,12 +200,25 @@ int inspectOpenFile(const DumpOptions& options, FILE* in, ReadFiles& files) {
     return closeOutput(out, written);
 }
 
+int drawSource(const DumpOptions& options, ReadFiles& files);
+
 int inspect(const DumpOptions& options) {
     ReadFiles files = watchOutput(options);
     FILE* in = std::fopen(options.fileName, "rb");
     if (in == nullptr) {
-        report("\nERROR:- Cannot open load file %s: %s", options.fileName, std::strerror(errno));
+        report("\nERROR:- Cannot open %s %s: %s", options.mode == DumpMode::Picture ? "file" : "load file",
+               options.fileName, std::strerror(errno));
         return kFailureStatus;
+    }
+    // A picture is drawn of a load file or of a source. Only a plain file can
+    // be a source: both passes read it, and the first line of a pipe or a
+    // device would be gone once looked at.
+    if (options.mode == DumpMode::Picture && identityOf(in).regular) {
+        if (!startsLikeLoadFile(in)) {
+            std::fclose(in);
+            return drawSource(options, files);
+        }
+        std::rewind(in);
     }
     noteRead(files, options.fileName, identityOf(in), true);
     const int status = inspectOpenFile(options, in, files);
@@ -347,6 +367,16 @@ std::unique_ptr<RecordedSource<Product>> recordOrReport(const char* sourceName, 
     }
     noteSourceFiles(files, source->record);
     return source;
+}
+
+int drawSource(const DumpOptions& options, ReadFiles& files) {
+    const auto source = recordOrReport<MemoryPicture>(options.fileName, files);
+    if (source == nullptr) return kFailureStatus;
+    pictureSource(source->product, source->st, source->record, options.fileName);
+    Output out;
+    if (openOutput(options, files, out) < 0) return kFailureStatus;
+    writeMemorySvg(source->product, out.stream);
+    return closeOutput(out, true);
 }
 
 int lookUpAddresses(const DumpOptions& options) {
