@@ -1,6 +1,7 @@
 // libFuzzer entry for the inspector: the input bytes are a load file, read
-// back and, when they read, listed, turned into source text and converted to
-// every output qvekdump writes, all into a null sink. A fresh record per input.
+// back and, when they read, listed, turned into source text, pictured and
+// converted to every output qvekdump writes, all into a null sink. A fresh
+// record per input.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,7 @@
 #include "inspect/exports.h"
 #include "inspect/listing.h"
 #include "inspect/load_image.h"
+#include "inspect/memory_picture.h"
 
 namespace {
 
@@ -33,6 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         qvek::prepareInspection(*inspection, nullptr);
         qvek::writeListing(*inspection, nullSink);
         qvek::writeSourceText(*inspection, nullSink);
+        auto picture = std::make_unique<qvek::MemoryPicture>();
+        qvek::pictureLoadFile(*picture, *inspection);
+        qvek::writeMemorySvg(*picture, nullSink);
         for (qvek::Memory memory : {qvek::Memory::Program, qvek::Memory::Pattern}) {
             qvek::writeReadmemh(inspection->image, memory, inspection->loadName, nullSink);
             qvek::writeIntelHex(inspection->image, memory, nullSink);
