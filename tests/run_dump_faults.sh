@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The inspector's failures that a golden case cannot set up: a load file that
 # cannot be read twice, a source with too many includes, and (with the
-# preloaded allocator FAIL_ALLOC) no memory for each of its large records;
-# and the address lookup answering a pipe line by line.
+# preloaded allocator FAIL_ALLOC) no memory for each of its large records and
+# for the assembler's state; and the address lookup answering a pipe line by line.
 #
 #   run_dump_faults.sh QVEK QVEKDUMP [FAIL_ALLOC]
 set -u
@@ -181,5 +181,9 @@ if [ -n "$fail_alloc" ]; then
     expect 1 $'\nERROR:- Out of memory for the source prog.qvs !' nomem 1 "$qvekdump" --addr2line prog.qvs 0
     # The allocator fails nothing unless told to.
     expect 0 "" nomem 0 "$qvekdump" --source prog.qvs prog.ucd
+    # The assembler's state is its one large record; a static assembler cannot be preloaded.
+    if ldd "$qvek" > /dev/null 2>&1; then
+        expect 255 $'\nERROR:- Out of memory for the assembler\'s tables !' nomem 1 "$qvek" prog.qvs nomem.ucd
+    fi
 fi
 exit $failed

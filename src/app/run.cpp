@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <memory>
 
 #include "app/options.h"
 #include "app/time_stamp.h"
@@ -206,8 +205,13 @@ int runAssembly(AsmState& st, int count, const char* const* words) {
 int runAssembler(int argc, const char* const* argv) {
     // A closed standard output would hand its descriptor to the target, and the listing would land there.
     if (!guardStandardDescriptors()) return -1;
-    // Most of a megabyte: far too large for the stack.
-    std::unique_ptr<AsmState> st(new AsmState());
+    // Most of a megabyte: far too large for the stack, and mostly never touched.
+    AsmStatePtr st = newAsmState();
+    if (st == nullptr) {
+        // No state, so no console and no silent flag: the one message not on standard output.
+        std::fputs("\nERROR:- Out of memory for the assembler's tables !\n", stderr);
+        return -1;
+    }
     return runAssembly(*st, argc - 1, argv + 1);
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <type_traits>
 
 #include "core/name_index.h"
 
@@ -66,11 +68,10 @@ using Observer = void (*)(void* context, const AsmState& st, const AsmEvent& eve
 // the passes name it; returns null when it cannot. Both passes call it per file.
 using Opener = FILE* (*)(void* context, const char* name);
 
-struct AsmState {
-    uint32_t labelWidth = kDefaultLabelWidth;                   // name column width of every listing
-    uint8_t outputFormat = ConfigToolFormat;                    // load-file layout (OutputFormat)
+// The arrays: most of the state's size, and every byte of them zero when a run
+// begins, so that newAsmState can leave them to pages the system zeroes.
+struct AsmTables {
     char appendFileName[kPathBufferSize] = {};                  // file copied behind the load file; empty = none
-    bool appendNameTooLong = false;                             // option a named more than any path can hold
     Definition definitions[kMaxDefinitions];                    // DEF constants, filled from entry 0
     ProgramLabel programLabels[kMaxProgramLabels];              // program labels in source order
     char includeNames[kMaxIncludeFiles][kPathBufferSize] = {};  // [0] = file being read now
@@ -81,34 +82,65 @@ struct AsmState {
     NameIndex<kPatternSlots> patternLabelIndex;      // patternMemory by label
     NameIndex<kMaxProgramLabels> programLabelIndex;  // programLabels by name, all entries ever named
     uint8_t programImage[kProgramImageSize] = {};    // one nibble (0..15) per element
-    int32_t savedLines[kMaxIncludeFiles] = {};       // currentLine of each including file
-    uint32_t includeDepth = 0;                       // include files open beyond the main source
-    uint32_t programCounter = 0;                     // nibble address of the next statement
-    uint32_t patternPointer = 0;                     // slot where the next sequential PAT searches
-    uint32_t definitionCount = 0;                    // used entries of definitions
-    uint32_t programHighWater = 0;                   // largest programCounter after a pass-2 statement
-    uint32_t patternHighWater = 0;                   // largest patternPointer after a pass-1 statement
-    uint32_t labelCount = 0;                         // used entries of programLabels
-    int32_t warningCount = 0;                        // warnings issued, printed or not
-    int32_t errorCount = 0;                          // errors issued, printed or not
-    int32_t currentLine = 0;                         // last line read from the file being read
-    bool dumpListing = false;                        // option d: echo lines, print listings
-    bool silent = false;                             // option s: no messages or report
-    uint32_t definitionsPassed = 0;                  // pass 2: DEF statements read so far, which is
-                                                     // the number of entries pass 1 had made there
-    uint64_t linesDigest = kLineDigestSeed;          // every line this pass has read, in reading order
-    uint64_t pass1Digest = kLineDigestSeed;          // linesDigest at the end of pass 1, for pass 2 to match
-    bool targetKnown = false;                        // the run has identified the target file
-    uint64_t targetDevice = 0;                       // its device, so no source reads the target
-    uint64_t targetInode = 0;                        // its inode
-    bool targetIncluded = false;                     // pass 1 met the target as an include: left as it was
-    FILE* console = stdout;                          // where messages, listings and echoes go
-    Allocator allocate = std::malloc;                // source of the passes' line buffers
-    Observer observer = nullptr;                     // told of files, statements and messages; null = nobody
-    void* observerContext = nullptr;                 // handed back to observer
-    uint8_t pass = 0;                                // the pass running, 1 or 2; 0 outside the passes
-    Opener opener = nullptr;                         // opens every source file; null = from disk by name
-    void* openerContext = nullptr;                   // handed back to opener
 };
+
+// Everything beside the arrays: options, counters, the include stack's line
+// numbers, the pass digests and the hooks, some of them not zero at the start.
+struct AsmFields {
+    uint32_t labelWidth = kDefaultLabelWidth;   // name column width of every listing
+    uint8_t outputFormat = ConfigToolFormat;    // load-file layout (OutputFormat)
+    bool appendNameTooLong = false;             // option a named more than any path can hold
+    int32_t savedLines[kMaxIncludeFiles] = {};  // currentLine of each including file
+    uint32_t includeDepth = 0;                  // include files open beyond the main source
+    uint32_t programCounter = 0;                // nibble address of the next statement
+    uint32_t patternPointer = 0;                // slot where the next sequential PAT searches
+    uint32_t definitionCount = 0;               // used entries of definitions
+    uint32_t programHighWater = 0;              // largest programCounter after a pass-2 statement
+    uint32_t patternHighWater = 0;              // largest patternPointer after a pass-1 statement
+    uint32_t labelCount = 0;                    // used entries of programLabels
+    int32_t warningCount = 0;                   // warnings issued, printed or not
+    int32_t errorCount = 0;                     // errors issued, printed or not
+    int32_t currentLine = 0;                    // last line read from the file being read
+    bool dumpListing = false;                   // option d: echo lines, print listings
+    bool silent = false;                        // option s: no messages or report
+    uint32_t definitionsPassed = 0;             // pass 2: DEF statements read so far, which is
+                                                // the number of entries pass 1 had made there
+    uint64_t linesDigest = kLineDigestSeed;     // every line this pass has read, in reading order
+    uint64_t pass1Digest = kLineDigestSeed;     // linesDigest at the end of pass 1, for pass 2 to match
+    bool targetKnown = false;                   // the run has identified the target file
+    uint64_t targetDevice = 0;                  // its device, so no source reads the target
+    uint64_t targetInode = 0;                   // its inode
+    bool targetIncluded = false;                // pass 1 met the target as an include: left as it was
+    FILE* console = stdout;                     // where messages, listings and echoes go
+    Allocator allocate = std::malloc;           // source of the passes' line buffers
+    Observer observer = nullptr;                // told of files, statements and messages; null = nobody
+    void* observerContext = nullptr;            // handed back to observer
+    uint8_t pass = 0;                           // the pass running, 1 or 2; 0 outside the passes
+    Opener opener = nullptr;                    // opens every source file; null = from disk by name
+    void* openerContext = nullptr;              // handed back to opener
+};
+
+// The one record. A value-initialised one (new AsmState()) is a fresh state, and
+// so is one from newAsmState, which costs nothing for the pages a run leaves unused.
+struct AsmState : AsmFields, AsmTables {};
+
+// calloc creates a state as it creates any implicit-lifetime type, which an
+// aggregate is; free runs no destructor.
+static_assert(std::is_aggregate_v<AsmState> && std::is_trivially_destructible_v<AsmState>);
+
+struct FreeAsmState {
+    void operator()(AsmState* st) const { std::free(st); }
+};
+using AsmStatePtr = std::unique_ptr<AsmState, FreeAsmState>;
+
+/// Makes a fresh state without writing its tables; returns null when memory is short.
+inline AsmStatePtr newAsmState() {
+    // Every byte calloc returns is zero, as the tables start; for a state of
+    // this size the pages come from the system untouched and are first written
+    // when a run uses them, where constructing the state would write each one.
+    AsmStatePtr st(static_cast<AsmState*>(std::calloc(1, sizeof(AsmState))));
+    if (st != nullptr) static_cast<AsmFields&>(*st) = AsmFields();
+    return st;
+}
 
 }  // namespace qvek
