@@ -13,6 +13,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 
+limit=30  # seconds a run may take
 failed=0
 fail() {
     echo "$case_name: $*"
@@ -21,7 +22,7 @@ fail() {
 
 # Runs the assembler with a time limit: its output goes to .out, its status to $status.
 run() {
-    timeout 30 "$qvek" "$@" > .out 2>&1
+    timeout "$limit" "$qvek" "$@" > .out 2>&1
     status=$?
     last_run="qvek $*"
 }
@@ -268,6 +269,21 @@ case_megabyte_without_line_feed() {
     run -d b.qvs b.ucd
     expect_status 0
     expect_line "002 RET"
+}
+
+# 2^31 line feeds: the line past the largest count is refused, never counted
+# into the negative. Two gigabytes and about a minute: labelled slow.
+case_line_count() {
+    local big
+    big=$(mktemp -p /dev/shm 2> /dev/null || mktemp)
+    trap 'rm -rf "$work" "$big"' EXIT
+    head -c 2147483648 /dev/zero | tr '\0' '\n' > "$big"
+    limit=900
+    run "$big" lc.ucd
+    expect_status 255
+    expect_line "ERROR:- Line 2147483647 in file $big is the last a line number can count, and the file goes on. Assembly stopped."
+    expect_report 0 1
+    expect_empty lc.ucd
 }
 
 # Every outcome of random bytes is an orderly end: exit status 255, the closing

@@ -30,6 +30,8 @@ constexpr uint32_t kDefaultLabelWidth = 10;  // name column of the listings
 // File names come from build tools as long absolute paths: hold any path the
 // platform can open (its own limit is 4096 bytes with the terminator).
 constexpr uint32_t kMaxPathLength = 4096;
+// Lines of one file: currentLine is a signed 32-bit count, and the line past it is refused.
+constexpr int32_t kMaxLineCount = INT32_MAX;
 
 // FNV-1a offset basis: the digest of the lines a pass has read starts here.
 constexpr uint64_t kLineDigestSeed = 14695981039346656037ull;

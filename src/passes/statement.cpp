@@ -85,6 +85,11 @@ int nextSourceLine(AsmState& st, char* line, FILE* stream) {
         case ZeroByte:
             return error(st, "\nERROR:- Line %3.3d in file %s holds a zero byte. Assembly stopped.", st.currentLine,
                          st.includeNames[0]);
+        case TooManyLines:
+            return error(st,
+                         "\nERROR:- Line %3.3d in file %s is the last a line number can count, and the file goes on. "
+                         "Assembly stopped.",
+                         kMaxLineCount, st.includeNames[0]);
         case ReadFailed: break;
     }
     return error(st, "\nERROR:- Could not read file %s after line %3.3d !", st.includeNames[0], st.currentLine);

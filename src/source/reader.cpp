@@ -176,6 +176,7 @@ ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
                 if (ferror(stream)) return ReadFailed;
                 if (b.length == 0) return EndOfFile;
                 // A last line without a line feed is a line like any other.
+                if (st.currentLine == kMaxLineCount) return TooManyLines;
                 st.currentLine++;
                 break;
             }
@@ -186,6 +187,8 @@ ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
         const size_t used = take(b, run.begin, run.end, &outcome);
         if (buffered) consumeRun(stream, used);
         if (outcome == Outcome::Continues) continue;
+        // Counted once a line ends, never past the largest count.
+        if (st.currentLine == kMaxLineCount) return TooManyLines;
         st.currentLine++;
         if (outcome == Outcome::TooLong) return LineTooLong;
         if (outcome == Outcome::ZeroByte) return ZeroByte;

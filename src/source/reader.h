@@ -10,11 +10,12 @@
 namespace qvek {
 
 enum ReadResult : int {
-    LineRead = 0,      // a normalised line is in the buffer
-    EndOfFile = -1,    // the file has no further statement line
-    LineTooLong = -2,  // line currentLine is longer than kMaxLineLength once normalised
-    ReadFailed = -3,   // the stream reported an error (a directory, an I/O fault)
-    ZeroByte = -4,     // line currentLine holds a 0x00 byte outside a comment
+    LineRead = 0,       // a normalised line is in the buffer
+    EndOfFile = -1,     // the file has no further statement line
+    LineTooLong = -2,   // line currentLine is longer than kMaxLineLength once normalised
+    ReadFailed = -3,    // the stream reported an error (a directory, an I/O fault)
+    ZeroByte = -4,      // line currentLine holds a 0x00 byte outside a comment
+    TooManyLines = -5,  // the file goes on past line kMaxLineCount, where currentLine stays
 };
 
 /// Delivers the next non-empty normalised line into a kLineBufferSize buffer.

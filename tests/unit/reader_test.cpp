@@ -110,6 +110,23 @@ TEST_F(Reader, RefusesTheLineBeyond120) {
     EXPECT_EQ(out(), "");
 }
 
+TEST_F(Reader, RefusesTheLinePastTheLargestCount) {
+    // Empty lines, comment lines and a last line without line feed all count.
+    for (const char* rest : {"\n\nRET\n", "* done\nRET", "RET"}) {
+        st->currentLine = kMaxLineCount - 1;
+        EXPECT_EQ(read(std::string("NOP\n") + rest), (Lines{"2147483647 NOP"})) << rest;
+        EXPECT_EQ(last, TooManyLines) << rest;
+        EXPECT_EQ(st->currentLine, kMaxLineCount) << rest;
+    }
+    // The pass that meets it reports it once and ends.
+    st->currentLine = kMaxLineCount;
+    EXPECT_EQ(runPass1(*st, streamOf("NOP\n")), -1);
+    EXPECT_EQ(st->errorCount, 1);
+    EXPECT_EQ(out(),
+              "\nERROR:- Line 2147483647 in file test.qvs is the last a line number can count, and the file goes on. "
+              "Assembly stopped.");
+}
+
 TEST_F(Reader, TellsAReadErrorFromTheEnd) {
     FILE* directory = std::fopen(".", "r");
     ASSERT_NE(directory, nullptr);
