@@ -1,0 +1,70 @@
+#include "lsp/text.h"
+
+namespace qvek::lsp {
+
+namespace {
+
+// Length of the UTF-8 sequence that starts at line[i] and the UTF-16 units it
+// makes; a malformed sequence is one byte and one unit.
+void sequenceAt(std::string_view line, size_t i, size_t* bytes, uint32_t* units) {
+    const auto c = static_cast<unsigned char>(line[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+    bool valid = n > 0 && i + n <= line.size();
+    for (size_t k = 1; valid && k < n; k++) valid = (static_cast<unsigned char>(line[i + k]) & 0xC0) == 0x80;
+    if (!valid) n = 1;
+    *bytes = n;
+    *units = valid && n == 4 ? 2 : 1;  // beyond the basic plane: a surrogate pair
+}
+
+}  // namespace
+
+Text::Text(std::string bytes) : bytes_(std::move(bytes)) {
+    starts_.push_back(0);
+    for (size_t i = 0; i < bytes_.size(); i++)
+        if (bytes_[i] == '\n') starts_.push_back(i + 1);
+}
+
+std::string_view Text::line(uint32_t i) const {
+    if (i >= starts_.size()) return {};
+    size_t end = i + 1 < starts_.size() ? starts_[i + 1] - 1 : bytes_.size();
+    if (end > starts_[i] && bytes_[end - 1] == '\r') end--;
+    return std::string_view(bytes_).substr(starts_[i], end - starts_[i]);
+}
+
+size_t Text::offsetOf(Position p) const {
+    if (p.line >= starts_.size()) return bytes_.size();
+    // A character past the end of the line means its end, as the protocol says.
+    const size_t lineEnd = p.line + 1 < starts_.size() ? starts_[p.line + 1] - 1 : bytes_.size();
+    const std::string_view whole = std::string_view(bytes_).substr(starts_[p.line], lineEnd - starts_[p.line]);
+    return starts_[p.line] + bytesOfUnits(whole, p.character);
+}
+
+Position Text::positionOf(uint32_t line, size_t byteInLine) const {
+    return {line, utf16Units(this->line(line), byteInLine)};
+}
+
+uint32_t utf16Units(std::string_view line, size_t bytes) {
+    uint32_t units = 0;
+    for (size_t i = 0; i < line.size() && i < bytes;) {
+        size_t n;
+        uint32_t u;
+        sequenceAt(line, i, &n, &u);
+        i += n;
+        units += u;
+    }
+    return units;
+}
+
+size_t bytesOfUnits(std::string_view line, uint32_t units) {
+    size_t i = 0;
+    for (uint32_t seen = 0; i < line.size() && seen < units;) {
+        size_t n;
+        uint32_t u;
+        sequenceAt(line, i, &n, &u);
+        i += n;
+        seen += u;
+    }
+    return i;
+}
+
+}  // namespace qvek::lsp
