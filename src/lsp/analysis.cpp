@@ -1,0 +1,282 @@
+#include "lsp/analysis.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+
+#include "core/observer.h"
+#include "inspect/source_names.h"
+#include "lsp/lines.h"
+
+namespace qvek::lsp {
+
+namespace {
+
+// Every file one assembly reads, read once: both passes get the same bytes,
+// however the editor or the disk change meanwhile.
+struct Snapshot {
+    const Workspace& workspace;
+    const DocumentStore& documents;
+    std::map<std::string, SharedText> texts;  // by path; null = cannot be read
+
+    SharedText textOf(const std::string& path) {
+        const auto known = texts.find(path);
+        if (known != texts.end()) return known->second;
+        SharedText text;
+        if (const Document* open = documents.byPath(path))
+            text = open->text;
+        else
+            text = readDisk(path);
+        texts[path] = text;
+        return text;
+    }
+
+    // Regular files only: a pipe or a device would block or never end.
+    static SharedText readDisk(const std::string& path) {
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            static_cast<uint64_t>(info.st_size) > kMaxDiskFileSize)
+            return nullptr;
+        std::ifstream in(path, std::ios::binary);
+        if (!in) return nullptr;
+        std::ostringstream bytes;
+        bytes << in.rdbuf();
+        return std::make_shared<const Text>(bytes.str());
+    }
+};
+
+FILE* openFromSnapshot(void* context, const char* name) {
+    auto& snapshot = *static_cast<Snapshot*>(context);
+    const SharedText text = snapshot.textOf(snapshot.workspace.resolve(name));
+    if (text == nullptr) return nullptr;
+    // The text outlives the stream: the snapshot holds it until the assembly ends.
+    return fmemopen(const_cast<char*>(text->bytes().data()), text->bytes().size(), "r");
+}
+
+Table tableOf(OperandKind kind) {
+    switch (kind) {
+        case PatternLabel: return Table::Pattern;
+        case Constant: return Table::Constant;
+        case JumpLabel: break;
+    }
+    return Table::Label;
+}
+
+// The message without its line break and "ERROR:- " or "WARNING:- ", its blank runs made single.
+std::string wordsOf(const char* text) {
+    std::string words;
+    for (const char* p = text; *p != '\0'; p++) {
+        const bool blank = *p == ' ' || *p == '\n' || *p == '\t';
+        if (blank && (words.empty() || words.back() == ' ')) continue;
+        words += blank ? ' ' : *p;
+    }
+    for (const char* prefix : {"ERROR:- ", "WARNING:- "})
+        if (words.rfind(prefix, 0) == 0) words.erase(0, std::string(prefix).size());
+    while (!words.empty() && words.back() == ' ') words.pop_back();
+    return words;
+}
+
+// Builds the Model from the observer's events.
+struct Builder {
+    Model& model;
+    Snapshot& snapshot;
+    std::vector<uint32_t> reading;                      // files open, the one being read last
+    int lastLeft = -1;                                  // the file most recently left, until the next statement
+    size_t pass2Cursor = 0;                             // pass 2 meets the statements in pass 1's order
+    std::map<std::pair<Table, int32_t>, int> symbolOf;  // table entry -> symbol
+
+    uint32_t fileIndex(const char* name) {
+        const std::string path = snapshot.workspace.resolve(name);
+        const int known = model.fileIndex(path);
+        if (known >= 0) return static_cast<uint32_t>(known);
+        model.files.push_back({path, snapshot.textOf(path)});
+        return static_cast<uint32_t>(model.files.size() - 1);
+    }
+
+    uint32_t current() const { return reading.empty() ? 0 : reading.back(); }
+
+    void statement(const AsmState& st, const AsmEvent& e) {
+        const StatementEvent& s = e.statement;
+        const uint32_t file = current();
+        const uint32_t line = e.line > 0 ? static_cast<uint32_t>(e.line - 1) : 0;
+        Statement* record = nullptr;
+        if (e.pass == 1) {
+            model.statements.emplace_back();
+            record = &model.statements.back();
+            record->file = file;
+            record->line = line;
+            record->code = s.code;
+            if (s.label[0] != '\0') record->tokens.push_back(s.label);
+            record->wordToken = static_cast<uint32_t>(record->tokens.size());
+            record->tokens.push_back(s.word);
+            for (uint32_t i = 1; i <= kMaxOperands && s.operands[i][0] != '\0'; i++)
+                record->tokens.push_back(s.operands[i]);
+            record->address = s.address;
+            record->size = s.size;
+            record->placed = s.size > 0 && s.completed;
+            if (s.code == StatementCode::Inc && lastLeft >= 0) record->include = lastLeft;
+        } else {
+            while (pass2Cursor < model.statements.size() &&
+                   (model.statements[pass2Cursor].file != file || model.statements[pass2Cursor].line != line))
+                pass2Cursor++;
+            if (pass2Cursor == model.statements.size()) return;
+            record = &model.statements[pass2Cursor++];
+        }
+        lastLeft = -1;
+        // The nibbles each pass wrote, read as it wrote them: a later ORG PGM may write over them.
+        for (uint32_t k = 0; k < record->size && k < sizeof record->nibbles; k++)
+            if ((s.written >> k & 1) != 0 && s.address + k < kProgramImageSize)
+                record->nibbles[k] = st.programImage[s.address + k];
+        for (uint32_t n = 0; n < s.nameCount; n++) name(st, *record, s.names[n]);
+    }
+
+    void name(const AsmState& st, const Statement& record, const NameUse& use) {
+        if (use.entry == kNotLookedUp) return;
+        const uint32_t token = use.operand == 0 ? 0 : record.wordToken + use.operand;
+        if (token >= record.tokens.size()) return;
+        const Table table = tableOf(use.table);
+        const TokenPlace place{record.file, record.line, token};
+        if (!use.defines) {
+            const auto found = symbolOf.find({table, use.entry});
+            model.uses.push_back({table, record.tokens[token], found == symbolOf.end() ? -1 : found->second, place});
+            return;
+        }
+        if (use.entry < 0) return;
+        Symbol symbol;
+        symbol.table = table;
+        symbol.name = record.tokens[token];
+        symbol.place = place;
+        symbol.defined = true;
+        const auto entry = static_cast<uint32_t>(use.entry);
+        switch (table) {
+            case Table::Constant:
+                symbol.value = static_cast<uint32_t>(st.definitions[entry].value);
+                for (size_t i = record.wordToken + 2; i < record.tokens.size(); i++)
+                    symbol.expression += (symbol.expression.empty() ? "" : " ") + record.tokens[i];
+                break;
+            case Table::Label: symbol.value = static_cast<uint32_t>(st.programLabels[entry].address); break;
+            case Table::Pattern:
+                symbol.value = entry;
+                symbol.word = st.patternMemory[entry].value;
+                break;
+        }
+        model.symbols.push_back(symbol);
+        symbolOf[{table, use.entry}] = static_cast<int>(model.symbols.size() - 1);
+    }
+};
+
+void observe(void* context, const AsmState& st, const AsmEvent& e) {
+    auto& b = *static_cast<Builder*>(context);
+    switch (e.kind) {
+        case EventKind::FileEntered: b.reading.push_back(b.fileIndex(e.file)); break;
+        case EventKind::FileLeft:
+            b.lastLeft = static_cast<int>(b.current());
+            if (!b.reading.empty()) b.reading.pop_back();
+            break;
+        case EventKind::Statement: b.statement(st, e); break;
+        case EventKind::Message: {
+            Message m;
+            m.file = b.current();
+            m.line = e.line > 0 ? static_cast<uint32_t>(e.line - 1) : 0;
+            m.severity = e.message.severity == qvek::Severity::Error ? Severity::Error : Severity::Warning;
+            m.text = wordsOf(e.message.text);
+            b.model.messages.push_back(m);
+            break;
+        }
+        default: break;
+    }
+}
+
+// Later definitions of a name are never found: first entry for constants and
+// labels, lowest slot for pattern labels, which is the first the list holds
+// for the first two and is found here for the third.
+void markShadowed(Model& model) {
+    std::map<std::pair<Table, std::string>, size_t> first;
+    for (size_t i = 0; i < model.symbols.size(); i++) {
+        Symbol& s = model.symbols[i];
+        const auto [at, fresh] = first.emplace(std::make_pair(s.table, s.name), i);
+        if (fresh) continue;
+        Symbol& earlier = model.symbols[at->second];
+        if (s.table == Table::Pattern && s.value < earlier.value) {
+            earlier.shadowed = true;
+            at->second = i;
+        } else {
+            s.shadowed = true;
+        }
+    }
+    for (const Symbol& s : model.symbols) {
+        if (!s.shadowed) continue;
+        const Symbol& used = model.symbols[first[{s.table, s.name}]];
+        Message m;
+        m.file = s.place.file;
+        m.line = s.place.line;
+        m.token = static_cast<int>(s.place.token);
+        m.severity = Severity::Hint;
+        m.unnecessary = true;
+        m.text = s.name + " is defined again here and never used: every use finds the definition on line " +
+                 std::to_string(used.place.line + 1) + " of " + model.files[used.place.file].path;
+        model.messages.push_back(m);
+    }
+}
+
+// Ties each message to the token it names, in the last statement read at its line.
+void placeMessages(Model& model) {
+    std::map<std::pair<uint32_t, uint32_t>, const Statement*> at;
+    for (const Statement& s : model.statements) at[{s.file, s.line}] = &s;
+    for (Message& m : model.messages) {
+        if (m.token >= 0) continue;
+        const auto found = at.find({m.file, m.line});
+        if (found != at.end()) m.token = tokenNamedBy(m.text, *found->second);
+    }
+}
+
+}  // namespace
+
+int tokenNamedBy(const std::string& message, const Statement& statement) {
+    const auto boundary = [&](size_t at) { return at >= message.size() || message[at] == ' '; };
+    int best = -1;
+    for (size_t i = 0; i < statement.tokens.size(); i++) {
+        std::string token = statement.tokens[i];
+        if (i == statement.wordToken || token.empty()) continue;
+        // A number's warning names it without its leading zeros.
+        const size_t zeros = token.find_first_not_of('0');
+        if (zeros != std::string::npos && zeros > 0) token.erase(0, zeros);
+        for (size_t at = message.find(token); at != std::string::npos; at = message.find(token, at + 1))
+            if ((at == 0 || message[at - 1] == ' ') && boundary(at + token.size())) {
+                if (best < 0 || statement.tokens[i].size() > statement.tokens[best].size()) best = static_cast<int>(i);
+                break;
+            }
+    }
+    return best;
+}
+
+Analyzer::Analyzer() : state_(std::make_unique<AsmState>()) {}
+Analyzer::~Analyzer() = default;
+
+std::shared_ptr<const Model> Analyzer::assemble(const std::string& mainPath, const Workspace& workspace,
+                                                const DocumentStore& documents) {
+    auto model = std::make_shared<Model>();
+    model->mainPath = mainPath;
+    Snapshot snapshot{workspace, documents, {}};
+    model->files.push_back({mainPath, snapshot.textOf(mainPath)});
+    Builder builder{*model, snapshot, {}, -1, 0, {}};
+
+    AsmState& st = *state_;
+    std::destroy_at(&st);
+    std::construct_at(&st);
+    st.opener = openFromSnapshot;
+    st.openerContext = &snapshot;
+    st.observer = observe;
+    st.observerContext = &builder;
+    const std::string name = workspace.nameOf(mainPath);
+    model->assembled = assembleSilently(st, name.c_str(), true) == SourceResult::Assembled;
+    for (const auto& [path, text] : snapshot.texts) model->reads.push_back(path);
+    markShadowed(*model);
+    placeMessages(*model);
+    return model;
+}
+
+}  // namespace qvek::lsp

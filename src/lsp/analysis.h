@@ -1,0 +1,38 @@
+// One assembly of a main source through the library's own passes, on one
+// snapshot of every file it reads (the editor's unsaved text where a file is
+// open, the disk otherwise), turned into a Model by the passes' observer.
+// Owns Analyzer and the state it reuses; writes only the Model it returns.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "core/asm_state.h"
+#include "lsp/documents.h"
+#include "lsp/model.h"
+#include "lsp/workspace.h"
+
+namespace qvek::lsp {
+
+// The largest file read from disk: far beyond any source the assembler accepts.
+constexpr size_t kMaxDiskFileSize = 64u << 20;
+
+class Analyzer {
+  public:
+    Analyzer();
+    ~Analyzer();
+    Analyzer(const Analyzer&) = delete;
+    Analyzer& operator=(const Analyzer&) = delete;
+    /// Assembles a main source (an absolute path) as qvek would, in the workspace's root.
+    std::shared_ptr<const Model> assemble(const std::string& mainPath, const Workspace& workspace,
+                                          const DocumentStore& documents);
+
+  private:
+    std::unique_ptr<AsmState> state_;  // one allocation, made afresh in place for each assembly
+};
+
+/// The token of a statement that a message is about: the one the message names, or -1.
+int tokenNamedBy(const std::string& message, const Statement& statement);
+
+}  // namespace qvek::lsp

@@ -1,0 +1,161 @@
+// What the editor draws from the assembly: semantic tokens that colour each
+// token by what the passes made of it, inlay hints with the nibble address of
+// every statement in program memory, and the diagnostics of a file.
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "lsp/features.h"
+#include "lsp/lines.h"
+#include "lsp/query.h"
+
+namespace qvek::lsp {
+
+namespace {
+
+// The legend: token types and modifiers, in the order their numbers count.
+enum TokenType : uint32_t { Keyword, Directive, Operator, Label, ConstantName, PatternName, Number, Comment, FileName };
+const char* const kTokenTypes[] = {"keyword",  "macro",  "operator", "function", "variable",
+                                   "property", "number", "comment",  "string"};
+enum TokenModifier : uint32_t { Declaration = 1, Readonly = 2 };
+const char* const kTokenModifiers[] = {"declaration", "readonly"};
+
+struct Coloured {
+    uint32_t line;
+    size_t begin;  // bytes
+    size_t end;
+    uint32_t type;
+    uint32_t modifiers;
+    bool operator<(const Coloured& o) const { return line != o.line ? line < o.line : begin < o.begin; }
+};
+
+uint32_t typeOfTable(Table t) { return t == Table::Label ? Label : t == Table::Constant ? ConstantName : PatternName; }
+
+// The type of a token that names nothing, by what the statement does with it.
+int plainType(const Statement& s, uint32_t token) {
+    if (token == s.wordToken) {
+        if (s.code == StatementCode::NotAStatement) return -1;
+        return instructionFormat(s.code) != nullptr ? Keyword : Directive;
+    }
+    if (token < s.wordToken) return -1;
+    const std::string& text = s.tokens[token];
+    const StatementCode c = lookupKeyword(text.c_str());
+    if (s.code == StatementCode::Def &&
+        (c == StatementCode::Not || c == StatementCode::And || c == StatementCode::Or || c == StatementCode::Xor))
+        return Operator;
+    if (s.code == StatementCode::Inc) return token == s.wordToken + 1 ? static_cast<int>(FileName) : -1;
+    if (s.code == StatementCode::Org && token == s.wordToken + 1) return Directive;
+    if (text.empty() || text[0] == '#' || s.code == StatementCode::NotAStatement) return -1;
+    return Number;
+}
+
+const Model* modelOf(const Models& models, const std::string& path, int* file) {
+    for (const auto& m : models)
+        if ((*file = m->fileIndex(path)) >= 0 && m->files[*file].text != nullptr) return m.get();
+    return nullptr;
+}
+
+}  // namespace
+
+json semanticTokensLegend() { return {{"tokenTypes", kTokenTypes}, {"tokenModifiers", kTokenModifiers}}; }
+
+json semanticTokens(const Models& models, const std::string& path) {
+    int file = -1;
+    const Model* m = modelOf(models, path, &file);
+    json data = json::array();
+    if (m == nullptr) return {{"data", data}};
+    const Text& text = *m->files[file].text;
+    std::map<std::tuple<uint32_t, uint32_t>, std::pair<uint32_t, uint32_t>> names;  // (line, token) -> type, modifiers
+    for (const Symbol& s : m->symbols)
+        if (s.place.file == static_cast<uint32_t>(file))
+            names[{s.place.line, s.place.token}] = {
+                typeOfTable(s.table),
+                Declaration | (s.table == Table::Constant ? static_cast<uint32_t>(Readonly) : 0u)};
+    for (const Use& u : m->uses)
+        if (u.place.file == static_cast<uint32_t>(file))
+            names.emplace(std::make_tuple(u.place.line, u.place.token),
+                          std::make_pair(typeOfTable(u.table),
+                                         u.table == Table::Constant ? static_cast<uint32_t>(Readonly) : 0u));
+    std::vector<Coloured> tokens;
+    std::set<uint32_t> lines;  // a file read twice colours its lines once
+    for (const Statement& s : m->statements) {
+        if (s.file != static_cast<uint32_t>(file) || !lines.insert(s.line).second) continue;
+        const std::vector<Span> spans = tokenSpans(text.line(s.line));
+        for (uint32_t t = 0; t < spans.size() && t < s.tokens.size(); t++) {
+            const auto named = names.find({s.line, t});
+            if (named != names.end()) {
+                tokens.push_back({s.line, spans[t].begin, spans[t].end, named->second.first, named->second.second});
+                continue;
+            }
+            const int type = plainType(s, t);
+            if (type >= 0) tokens.push_back({s.line, spans[t].begin, spans[t].end, static_cast<uint32_t>(type), 0});
+        }
+    }
+    for (uint32_t line = 0; line < text.lineCount(); line++) {
+        const std::string_view bytes = text.line(line);
+        const size_t comment = commentStart(bytes);
+        if (comment != std::string_view::npos) tokens.push_back({line, comment, bytes.size(), Comment, 0});
+    }
+    std::sort(tokens.begin(), tokens.end());
+    uint32_t lastLine = 0, lastStart = 0;
+    for (const Coloured& c : tokens) {
+        const std::string_view bytes = text.line(c.line);
+        const uint32_t start = utf16Units(bytes, c.begin);
+        const uint32_t length = utf16Units(bytes, c.end) - start;
+        if (length == 0) continue;
+        data.push_back(c.line - lastLine);
+        data.push_back(c.line == lastLine ? start - lastStart : start);
+        data.push_back(length);
+        data.push_back(c.type);
+        data.push_back(c.modifiers);
+        lastLine = c.line;
+        lastStart = start;
+    }
+    return {{"data", data}};
+}
+
+json inlayHints(const Models& models, const std::string& path, uint32_t firstLine, uint32_t lastLine) {
+    int file = -1;
+    const Model* m = modelOf(models, path, &file);
+    json hints = json::array();
+    if (m == nullptr) return hints;
+    // A file included twice holds its statements at two addresses: both are shown.
+    std::map<uint32_t, std::string> addresses;
+    for (const Statement& s : m->statements) {
+        if (!s.placed || s.file != static_cast<uint32_t>(file) || s.line < firstLine || s.line > lastLine) continue;
+        char text[16];
+        std::snprintf(text, sizeof text, "0x%03X", s.address);
+        std::string& label = addresses[s.line];
+        label += (label.empty() ? "" : ",") + std::string(text);
+    }
+    for (const auto& [line, label] : addresses)
+        hints.push_back({{"position", {{"line", line}, {"character", 0}}},
+                         {"label", label + ":"},
+                         {"paddingRight", true},
+                         {"tooltip", "nibble address in program memory"}});
+    return hints;
+}
+
+json diagnostics(const Models& models, const std::string& path) {
+    json list = json::array();
+    std::set<std::string> seen;  // the same message through two main sources is one
+    for (const auto& m : models) {
+        const int file = m->fileIndex(path);
+        if (file < 0) continue;
+        for (const Message& msg : m->messages) {
+            if (msg.file != static_cast<uint32_t>(file)) continue;
+            std::optional<Range> range;
+            if (msg.token >= 0) range = rangeOf(*m, {msg.file, msg.line, static_cast<uint32_t>(msg.token)});
+            json d = {{"range", toJson(range ? *range : lineRange(*m, msg.file, msg.line))},
+                      {"severity", static_cast<int>(msg.severity)},
+                      {"source", "qvek"},
+                      {"message", msg.text}};
+            if (msg.unnecessary) d["tags"] = {1};
+            if (seen.insert(d.dump(-1, ' ', false, json::error_handler_t::replace)).second) list.push_back(d);
+        }
+    }
+    return list;
+}
+
+}  // namespace qvek::lsp

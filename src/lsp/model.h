@@ -1,0 +1,95 @@
+// What one assembly of a main source told the server, kept until the next:
+// the files it read (with the very text it read), its statements, the names
+// it defined and used, and its messages. Written by the analysis only; every
+// feature reads it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/keywords.h"
+#include "lsp/text.h"
+
+namespace qvek::lsp {
+
+// The three name tables of the assembler.
+enum class Table : uint8_t { Pattern, Constant, Label };
+
+// A token of a source line: file, line (from 0) and token number in the line
+// (from 0; a label line's label is token 0).
+struct TokenPlace {
+    uint32_t file = 0;
+    uint32_t line = 0;
+    uint32_t token = 0;
+};
+
+// One entry of a name table.
+struct Symbol {
+    Table table = Table::Constant;
+    std::string name;        // as the assembler stores it: upper case, with its '#'
+    uint32_t value = 0;      // the constant, the label's nibble address, or the pattern slot
+    uint32_t word = 0;       // pattern labels: the word's value
+    std::string expression;  // constants: the tokens of the DEF expression
+    TokenPlace place;        // where it was defined
+    bool defined = false;    // place is known
+    bool shadowed = false;   // an earlier entry has the same name: lookups never find this one
+};
+
+// A name an operand used, and the entry it resolved to.
+struct Use {
+    Table table = Table::Constant;
+    std::string name;
+    int symbol = -1;  // index into Model::symbols, -1 when the name was not found
+    TokenPlace place;
+};
+
+// One statement line as the passes read it.
+struct Statement {
+    uint32_t file = 0;
+    uint32_t line = 0;
+    StatementCode code = StatementCode::NotAStatement;
+    uint32_t wordToken = 0;           // token number of the statement word: 1 on a label line
+    std::vector<std::string> tokens;  // label, statement word and operands as read
+    bool placed = false;              // occupies program memory
+    uint32_t address = 0;             // nibble address where it starts
+    uint32_t size = 0;                // nibbles it occupies
+    uint8_t nibbles[5] = {};          // what it assembled to, after pass 2
+    int include = -1;                 // INC: the index of the file it read
+};
+
+enum class Severity : uint8_t { Error = 1, Warning = 2, Information = 3, Hint = 4 };
+
+struct Message {
+    uint32_t file = 0;
+    uint32_t line = 0;  // from 0
+    int token = -1;     // the token it is about, when the line holds it
+    Severity severity = Severity::Error;
+    std::string text;          // in the assembler's words
+    bool unnecessary = false;  // a definition that is never used
+};
+
+struct SourceFile {
+    std::string path;  // normalised absolute path
+    SharedText text;   // the text the passes read (empty when it could not be read)
+};
+
+struct Model {
+    std::string mainPath;           // the main source
+    std::vector<SourceFile> files;  // [0] = main source, then every file read
+    std::vector<Symbol> symbols;
+    std::vector<Use> uses;
+    std::vector<Statement> statements;  // in reading order of pass 1
+    std::vector<Message> messages;
+    std::vector<std::string> reads;  // every file the passes asked for, found or not
+    bool assembled = false;          // both passes ran to the end
+
+    /// The index of a file, or -1 when this assembly did not read it.
+    int fileIndex(const std::string& path) const {
+        for (size_t i = 0; i < files.size(); i++)
+            if (files[i].path == path) return static_cast<int>(i);
+        return -1;
+    }
+};
+
+}  // namespace qvek::lsp

@@ -1,0 +1,297 @@
+#include "lsp/server.h"
+
+#include <algorithm>
+#include <set>
+
+namespace qvek::lsp {
+
+namespace {
+
+Position positionOf(const json& params) {
+    const json& p = params.at("position");
+    return {p.at("line").get<uint32_t>(), p.at("character").get<uint32_t>()};
+}
+
+// TextDocumentSyncKind.Incremental: the editor sends the edited ranges.
+constexpr int kIncrementalSync = 2;
+
+}  // namespace
+
+Server::Server(Sink sink, std::string root)
+    : sink_(std::move(sink)), dispatcher_(sink_), rootOverride_(std::move(root)) {
+    workspace_.setRoot(rootOverride_);
+    dispatcher_.gate = [this](const std::string& method, const json& id, bool isRequest) {
+        return admit(method, id, isRequest);
+    };
+    registerHandlers();
+}
+
+void Server::receive(const char* bytes, size_t size) {
+    frames_.feed(bytes, size);
+    std::string body;
+    for (;;) {
+        const Frame frame = frames_.next(body);
+        if (frame == Frame::None || exited_) return;
+        if (frame == Frame::BadHeader) {
+            dispatcher_.badHeader();
+            continue;
+        }
+        // A body that is no JSON may have swallowed the next message: frame it again from its header.
+        if (!dispatcher_.dispatch(body)) frames_.reframe(body, findHeader(body, 1));
+    }
+}
+
+bool Server::admit(const std::string& method, const json& id, bool isRequest) {
+    if (method == "exit") return true;
+    if (!initialized_) {
+        if (method == "initialize") return true;
+        if (isRequest) sink_(errorBody(id, ServerNotInitialized, "the server is not initialized"));
+        return false;
+    }
+    if (method == "initialize") {
+        if (isRequest) sink_(errorBody(id, InvalidRequest, "the server is initialized already"));
+        return false;
+    }
+    if (shutdown_) {
+        if (isRequest) sink_(errorBody(id, InvalidRequest, "the server is shut down"));
+        return false;
+    }
+    return true;
+}
+
+json Server::initialize(const json& params) {
+    if (rootOverride_.empty()) {
+        std::string root;
+        const json folders = params.value("workspaceFolders", json());
+        if (folders.is_array() && !folders.empty() && folders[0].is_object())
+            root = pathOfUri(folders[0].value("uri", ""));
+        if (root.empty() && params.contains("rootUri") && params["rootUri"].is_string())
+            root = pathOfUri(params["rootUri"].get<std::string>());
+        if (root.empty() && params.contains("rootPath") && params["rootPath"].is_string())
+            root = params["rootPath"].get<std::string>();
+        workspace_.setRoot(root);
+    }
+    initialized_ = true;
+    return {
+        {"capabilities",
+         {{"positionEncoding", "utf-16"},
+          {"textDocumentSync", {{"openClose", true}, {"change", kIncrementalSync}, {"save", {{"includeText", false}}}}},
+          {"definitionProvider", true},
+          {"referencesProvider", true},
+          {"renameProvider", {{"prepareProvider", true}}},
+          {"hoverProvider", true},
+          {"completionProvider", {{"triggerCharacters", {"#"}}}},
+          {"documentSymbolProvider", true},
+          {"workspaceSymbolProvider", true},
+          {"semanticTokensProvider", {{"legend", semanticTokensLegend()}, {"full", true}}},
+          {"inlayHintProvider", true}}},
+        {"serverInfo", {{"name", "qvek-lsp"}, {"version", "5.0"}}}};
+}
+
+void Server::findMainSources() {
+    const Clock::time_point now = Clock::now();
+    for (const std::string& path : workspace_.diskMainSources()) {
+        MainSource& main = mains_[path];
+        if (main.model == nullptr) main.due = now;
+    }
+}
+
+void Server::registerHandlers() {
+    dispatcher_.onRequest("initialize", [this](const json& params) { return initialize(params); });
+    dispatcher_.onNotification("initialized", [this](const json&) { findMainSources(); });
+    dispatcher_.onRequest("shutdown", [this](const json&) {
+        shutdown_ = true;
+        return json(nullptr);
+    });
+    dispatcher_.onNotification("exit", [this](const json&) { exited_ = true; });
+
+    dispatcher_.onNotification("textDocument/didOpen", [this](const json& params) {
+        const json& doc = params.at("textDocument");
+        const std::string uri = doc.at("uri").get<std::string>();
+        const std::string path = pathOfUri(uri);
+        if (path.empty()) return;
+        documents_.open(uri, path, doc.value("version", 0), doc.at("text").get<std::string>());
+        if (isMainSource(path)) mains_[path];
+        changed(path, true);
+    });
+    dispatcher_.onNotification("textDocument/didChange", [this](const json& params) {
+        const json& doc = params.at("textDocument");
+        const std::string uri = doc.at("uri").get<std::string>();
+        std::vector<Edit> edits;
+        for (const json& change : params.at("contentChanges")) {
+            Edit e;
+            e.text = change.at("text").get<std::string>();
+            e.wholeText = !change.contains("range");
+            if (!e.wholeText) {
+                const json& r = change["range"];
+                e.range = {positionOf({{"position", r.at("start")}}), positionOf({{"position", r.at("end")}})};
+            }
+            edits.push_back(std::move(e));
+        }
+        if (documents_.change(uri, doc.value("version", 0), edits)) changed(pathOfUri(uri), false);
+    });
+    dispatcher_.onNotification("textDocument/didSave", [this](const json& params) {
+        changed(pathOfUri(params.at("textDocument").at("uri").get<std::string>()), true);
+    });
+    dispatcher_.onNotification("textDocument/didClose", [this](const json& params) {
+        const std::string uri = params.at("textDocument").at("uri").get<std::string>();
+        const std::string path = pathOfUri(uri);
+        if (!documents_.close(uri)) return;
+        const auto main = mains_.find(path);
+        const std::vector<std::string> disk = workspace_.diskMainSources();
+        if (main != mains_.end() && std::find(disk.begin(), disk.end(), path) == disk.end()) {
+            // A main source that was open only: its diagnostics go with it.
+            std::vector<std::string> files;
+            if (main->second.model != nullptr)
+                for (const SourceFile& f : main->second.model->files) files.push_back(f.path);
+            mains_.erase(main);
+            publish(files);
+        }
+        changed(path, true);  // what reads it now reads the disk
+    });
+    dispatcher_.onNotification("workspace/didChangeWatchedFiles", [this](const json& params) {
+        findMainSources();
+        for (const json& change : params.at("changes")) changed(pathOfUri(change.at("uri").get<std::string>()), true);
+    });
+
+    dispatcher_.onRequest("textDocument/definition", [this](const json& params) {
+        const std::string path = pathOf(params);
+        return definition(modelsFor(path), path, positionOf(params));
+    });
+    dispatcher_.onRequest("textDocument/references", [this](const json& params) {
+        const std::string path = pathOf(params);
+        const bool declaration = params.value("context", json::object()).value("includeDeclaration", true);
+        return references(modelsFor(path), path, positionOf(params), declaration);
+    });
+    dispatcher_.onRequest("textDocument/prepareRename", [this](const json& params) {
+        const std::string path = pathOf(params);
+        return prepareRename(modelsFor(path), path, positionOf(params));
+    });
+    dispatcher_.onRequest("textDocument/rename", [this](const json& params) {
+        const std::string path = pathOf(params);
+        return rename(modelsFor(path), path, positionOf(params), params.at("newName").get<std::string>());
+    });
+    dispatcher_.onRequest("textDocument/hover", [this](const json& params) {
+        const std::string path = pathOf(params);
+        return hover(modelsFor(path), path, positionOf(params));
+    });
+    dispatcher_.onRequest("textDocument/completion", [this](const json& params) {
+        const std::string path = pathOf(params);
+        const Models models = modelsFor(path);
+        const Document* open = documents_.byPath(path);
+        if (open != nullptr) return completion(models, *open->text, positionOf(params));
+        for (const auto& m : models)
+            if (const int file = m->fileIndex(path); file >= 0 && m->files[file].text != nullptr)
+                return completion(models, *m->files[file].text, positionOf(params));
+        return json::array();
+    });
+    dispatcher_.onRequest("textDocument/documentSymbol", [this](const json& params) {
+        const std::string path = pathOf(params);
+        return documentSymbols(modelsFor(path), path);
+    });
+    dispatcher_.onRequest("workspace/symbol", [this](const json& params) {
+        flush();
+        return workspaceSymbols(allModels(), params.value("query", ""));
+    });
+    dispatcher_.onRequest("textDocument/semanticTokens/full", [this](const json& params) {
+        const std::string path = pathOf(params);
+        return semanticTokens(modelsFor(path), path);
+    });
+    dispatcher_.onRequest("textDocument/inlayHint", [this](const json& params) {
+        const std::string path = pathOf(params);
+        const json& range = params.at("range");
+        return inlayHints(modelsFor(path), path, range.at("start").at("line").get<uint32_t>(),
+                          range.at("end").at("line").get<uint32_t>());
+    });
+}
+
+std::string Server::pathOf(const json& params) const {
+    const std::string uri = params.at("textDocument").at("uri").get<std::string>();
+    const std::string path = pathOfUri(uri);
+    if (path.empty()) throw RequestError{InvalidParams, "not a file URI: " + uri};
+    return path;
+}
+
+void Server::changed(const std::string& path, bool now) {
+    if (path.empty()) return;
+    const Clock::time_point t = Clock::now();
+    for (auto& [mainPath, main] : mains_) {
+        const bool reads =
+            mainPath == path || (main.model != nullptr && std::find(main.model->reads.begin(), main.model->reads.end(),
+                                                                    path) != main.model->reads.end());
+        if (!reads) continue;
+        // The first change after a quiet spell is assembled at once, a burst once it pauses.
+        if (now || (!main.due && t - main.lastRun >= kDebounce))
+            main.due = t;
+        else
+            main.due = t + kDebounce;
+    }
+}
+
+std::optional<Clock::time_point> Server::nextDue() const {
+    std::optional<Clock::time_point> next;
+    for (const auto& [path, main] : mains_)
+        if (main.due && (!next || *main.due < *next)) next = main.due;
+    return next;
+}
+
+void Server::runDue(Clock::time_point now) {
+    std::vector<std::string> due;
+    for (const auto& [path, main] : mains_)
+        if (main.due && *main.due <= now) due.push_back(path);
+    for (const std::string& path : due) assemble(path);
+}
+
+void Server::assemble(const std::string& mainPath) {
+    MainSource& main = mains_[mainPath];
+    std::set<std::string> touched;
+    if (main.model != nullptr)
+        for (const SourceFile& f : main.model->files) touched.insert(f.path);
+    main.model = analyzer_.assemble(mainPath, workspace_, documents_);
+    main.lastRun = Clock::now();
+    main.due.reset();
+    for (const SourceFile& f : main.model->files) touched.insert(f.path);
+    publish({touched.begin(), touched.end()});
+}
+
+void Server::publish(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        Models models;
+        for (const auto& [mainPath, main] : mains_)
+            if (main.model != nullptr && main.model->fileIndex(path) >= 0) models.push_back(main.model);
+        json list = diagnostics(models, path);
+        const auto last = published_.find(path);
+        if (last == published_.end() ? list.empty() : last->second == list) continue;
+        dispatcher_.notify("textDocument/publishDiagnostics", {{"uri", uriOfPath(path)}, {"diagnostics", list}});
+        if (list.empty())
+            published_.erase(path);
+        else
+            published_[path] = std::move(list);
+    }
+}
+
+Models Server::modelsFor(const std::string& path) {
+    // A question about a file is answered from its text as it stands: pending changes are assembled first.
+    Models models;
+    for (auto& [mainPath, main] : mains_) {
+        const bool reads = mainPath == path || (main.model != nullptr && main.model->fileIndex(path) >= 0);
+        if (!reads) continue;
+        if (main.due || main.model == nullptr) assemble(mainPath);
+        if (main.model->fileIndex(path) < 0) continue;
+        // The file's own main source answers first.
+        if (mainPath == path)
+            models.insert(models.begin(), main.model);
+        else
+            models.push_back(main.model);
+    }
+    return models;
+}
+
+Models Server::allModels() const {
+    Models models;
+    for (const auto& [path, main] : mains_)
+        if (main.model != nullptr) models.push_back(main.model);
+    return models;
+}
+
+}  // namespace qvek::lsp
