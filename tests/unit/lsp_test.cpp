@@ -1,0 +1,228 @@
+// The language server in-process, as an editor drives it: framed messages in,
+// framed answers and notifications out, over a workspace in a folder of its
+// own. Bad input of every kind must get the protocol's answer and leave the
+// server going on.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "lsp/server.h"
+#include "lsp/text.h"
+#include "lsp/workspace.h"
+
+namespace qvek::lsp {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string framed(const std::string& body) {
+    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+class Lsp : public ::testing::Test {
+  protected:
+    Lsp() {
+        fs::create_directories(root);
+        write("COMMON.INC", "DEF #ONE 1\nDEF #TWO 2\n#ENTRY NOP\n");
+        write("main.qvs", "INC COMMON.INC\n#LOOP LDA #ONE\nJMP #LOOP\nPAT #P 5\nLPP #P\n");
+        request("initialize", {{"processId", nullptr}, {"rootUri", uriOfPath(root)}, {"capabilities", json::object()}});
+        notify("initialized", json::object());
+    }
+    ~Lsp() override { fs::remove_all(root); }
+
+    void write(const std::string& name, const std::string& text) { std::ofstream(root + "/" + name) << text; }
+    std::string uri(const std::string& name) const { return uriOfPath(root + "/" + name); }
+
+    void raw(const std::string& bytes) {
+        server.receive(bytes.data(), bytes.size());
+        server.flush();
+    }
+    void notify(const std::string& method, const json& params) {
+        raw(framed(json{{"jsonrpc", "2.0"}, {"method", method}, {"params", params}}.dump()));
+    }
+    // The answer to a request: its result, or its error object.
+    json request(const std::string& method, const json& params) {
+        const int id = ++lastId;
+        raw(framed(json{{"jsonrpc", "2.0"}, {"id", id}, {"method", method}, {"params", params}}.dump()));
+        for (const json& m : out)
+            if (m.value("id", json()) == id) return m.contains("error") ? m["error"] : m["result"];
+        return "no answer";
+    }
+    json at(const std::string& name, uint32_t line, uint32_t character) const {
+        return {{"textDocument", {{"uri", uri(name)}}}, {"position", {{"line", line}, {"character", character}}}};
+    }
+    void open(const std::string& name, const std::string& text) {
+        notify("textDocument/didOpen",
+               {{"textDocument", {{"uri", uri(name)}, {"languageId", "qvek"}, {"version", 1}, {"text", text}}}});
+    }
+    void replaceText(const std::string& name, const std::string& text) {
+        notify("textDocument/didChange",
+               {{"textDocument", {{"uri", uri(name)}, {"version", 2}}}, {"contentChanges", {{{"text", text}}}}});
+    }
+    // The diagnostics last published for a file (null when none ever were).
+    json diagnostics(const std::string& name) const {
+        json last;
+        for (const json& m : out)
+            if (m.value("method", "") == "textDocument/publishDiagnostics" && m["params"]["uri"] == uri(name))
+                last = m["params"]["diagnostics"];
+        return last;
+    }
+
+    const std::string root = (fs::temp_directory_path() / ("qvek-lsp-test-" + std::to_string(getpid()))).string();
+    std::vector<json> out;
+    Server server{[this](const std::string& body) { out.push_back(json::parse(body)); }, ""};
+    int lastId = 0;
+};
+
+TEST_F(Lsp, BadInputGetsTheProtocolsAnswerAndTheServerGoesOn) {
+    const std::string hover =
+        json{{"jsonrpc", "2.0"}, {"id", 99}, {"method", "textDocument/hover"}, {"params", at("main.qvs", 1, 8)}}.dump();
+    const struct {
+        std::string input;
+        int code;  // of the error answer; 0 = none
+    } cases[] = {
+        {framed("{not json"), ParseError},
+        {framed("[1, 2]"), InvalidRequest},
+        {framed(R"({"jsonrpc":"2.0","id":{"a":1},"method":"shutdown"})"), InvalidRequest},
+        {framed(R"({"jsonrpc":"2.0","id":7,"method":"no/such"})"), MethodNotFound},
+        {framed(R"({"jsonrpc":"2.0","method":"no/such"})"), 0},
+        {framed(R"({"jsonrpc":"2.0","id":8,"method":"textDocument/hover","params":{"position":-1}})"), InvalidParams},
+        {"Content-Length: 12x\r\n\r\n", ParseError},
+        {"Content-Length: 99999999999999\r\n\r\n", ParseError},
+        // A length too short leaves the rest of the body; one too long eats the next header.
+        {"Content-Length: 5\r\n\r\n{\"jsonrpc\":\"2.0\"}", ParseError},
+        {"Content-Length: 40\r\n\r\n{}", ParseError},
+    };
+    for (const auto& c : cases) {
+        out.clear();
+        raw(c.input + framed(hover));
+        ASSERT_FALSE(out.empty()) << c.input;
+        if (c.code != 0) {
+            EXPECT_EQ(out.front()["error"]["code"], c.code) << c.input;
+        }
+        EXPECT_EQ(out.back()["id"], 99) << c.input << " then " << out.back().dump();
+        EXPECT_FALSE(out.back().contains("error")) << c.input;
+    }
+}
+
+TEST_F(Lsp, FollowsTheLifecycle) {
+    Server fresh{[this](const std::string& body) { out.push_back(json::parse(body)); }, root};
+    out.clear();
+    const std::string early = framed(R"({"jsonrpc":"2.0","id":1,"method":"textDocument/hover","params":{}})");
+    fresh.receive(early.data(), early.size());
+    EXPECT_EQ(out.back()["error"]["code"], ServerNotInitialized);
+    EXPECT_EQ(request("initialize", json::object())["code"], InvalidRequest);
+    EXPECT_EQ(request("shutdown", nullptr), nullptr);
+    EXPECT_EQ(request("textDocument/hover", at("main.qvs", 1, 8))["code"], InvalidRequest);
+    notify("exit", nullptr);
+    EXPECT_TRUE(server.exited());
+    EXPECT_EQ(server.exitCode(), 0);
+}
+
+TEST_F(Lsp, DiagnosticsAreTheAssemblersOnTheFileAndTokenTheyName) {
+    open("main.qvs", "INC COMMON.INC\n#LOOP LDA #ONE\nJMP #LOOP\n");
+    EXPECT_EQ(diagnostics("main.qvs"), nullptr);  // nothing qvek accepts is flagged
+    // Unsaved text of an include file counts, and its messages go on it.
+    open("COMMON.INC", "DEF #ONE 1\nDEF #ONE 7\n  lmr  q * a comment\n LDA #NONE\n");
+    const json d = diagnostics("COMMON.INC");
+    ASSERT_EQ(d.size(), 3u) << d.dump();
+    EXPECT_EQ(d[0]["message"], "Definition for Q is possibly missing '#' on line 003 in file COMMON.INC");
+    EXPECT_EQ(d[0]["severity"], 2);
+    EXPECT_EQ(d[0]["range"]["start"]["character"], 7);
+    EXPECT_EQ(d[1]["message"], "Definition for #NONE is not defined on line 004 in file COMMON.INC");
+    EXPECT_EQ(d[1]["severity"], 1);
+    EXPECT_EQ(d[1]["range"], json::parse(R"({"start":{"line":3,"character":5},"end":{"line":3,"character":10}})"));
+    EXPECT_EQ(d[2]["severity"], 4);  // the second #ONE is never used
+    EXPECT_EQ(d[2]["tags"], json::array({1}));
+    EXPECT_EQ(d[2]["range"]["start"]["line"], 1);
+    // Mended, the diagnostics are cleared.
+    replaceText("COMMON.INC", "DEF #ONE 1\n");
+    EXPECT_EQ(diagnostics("COMMON.INC"), json::array());
+}
+
+TEST_F(Lsp, OddDocumentsAreAssembledAndAnsweredLikeAnyOther) {
+    open("empty.qvs", "");
+    EXPECT_EQ(diagnostics("empty.qvs"), nullptr);
+    EXPECT_EQ(request("textDocument/hover", at("empty.qvs", 5, 500)), nullptr);  // past the end
+    // A file that includes itself: refused at the sixteenth level, as qvek refuses it.
+    write("SELF.INC", "INC SELF.INC\n");
+    open("cycle.qvs", "INC SELF.INC\n");
+    EXPECT_NE(diagnostics("SELF.INC").dump().find("INCLUDE Level Overflow"), std::string::npos);
+    // A document never opened and read by no main source: empty answers; a URI no file: an error.
+    EXPECT_EQ(request("textDocument/definition", at("none.qvs", 0, 0)), nullptr);
+    EXPECT_EQ(request("textDocument/references", {{"textDocument", {{"uri", "untitled:1"}}},
+                                                  {"position", {{"line", 0}, {"character", 0}}}})["code"],
+              InvalidParams);
+}
+
+TEST_F(Lsp, TakesTenMegabyteDocuments) {
+    // Lines too long for the reader, and a statement after them that is never read.
+    // Written out by hand: JSON's own writer takes seconds over ten megabytes in a debug build.
+    std::string text;
+    while (text.size() < (10u << 20)) text += std::string(200, 'A') + "\\n";
+    raw(framed(R"({"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"textDocument":{"uri":")" +
+               uri("huge.qvs") + R"(","languageId":"qvek","version":1,"text":")" + text + R"(LDA #NONE\n"}}})"));
+    const json d = diagnostics("huge.qvs");
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0]["message"], "Line 001 in file huge.qvs is longer than 120 characters. Assembly stopped.");
+    EXPECT_EQ(request("textDocument/semanticTokens/full", at("huge.qvs", 0, 0))["data"], json::array());
+}
+
+TEST_F(Lsp, NamesAreFoundThroughTheEntriesTheyResolvedTo) {
+    open("main.qvs", "INC COMMON.INC\n#LOOP LDA #one\nJMP #LOOP\nPAT #P 5\nLPP #P\nLDA 0ABC\n");
+    const json def = request("textDocument/definition", at("main.qvs", 1, 12));
+    EXPECT_EQ(def["uri"], uri("COMMON.INC"));
+    EXPECT_EQ(def["range"]["start"], json::parse(R"({"line":0,"character":4})"));
+    EXPECT_EQ(request("textDocument/references", at("main.qvs", 2, 6)).size(), 2u);
+    EXPECT_NE(request("textDocument/hover", at("main.qvs", 5, 5))["contents"]["value"].dump().find("missing '#'"),
+              std::string::npos);
+    json p = at("main.qvs", 1, 12);
+    for (const char* refused : {"#TWO", "#ENTRY", "NOHASH", "#A B", "#A*B", ""}) {
+        p["newName"] = refused;
+        EXPECT_TRUE(request("textDocument/rename", p).contains("code")) << refused;
+    }
+    p["newName"] = "#first";
+    const json edit = request("textDocument/rename", p);
+    EXPECT_EQ(edit["changes"][uri("COMMON.INC")].size(), 1u);
+    EXPECT_EQ(edit["changes"][uri("main.qvs")][0]["newText"], "#first");
+}
+
+TEST_F(Lsp, CompletionOffersTheTableTheOperandIsLookedUpIn) {
+    open("main.qvs", "INC COMMON.INC\n#LOOP LDA #ONE\nJMP #LOOP\nPAT #P 5\nLPP #P\n");
+    const auto labels = [&](uint32_t line, const std::string& text) {
+        replaceText("main.qvs", "INC COMMON.INC\n#LOOP LDA #ONE\nJMP #LOOP\nPAT #P 5\nLPP #P\n" + text + "\n");
+        std::string names;
+        for (const json& item : request("textDocument/completion", at("main.qvs", line, 99)))
+            names += item["label"].get<std::string>() + " ";
+        return names;
+    };
+    EXPECT_EQ(labels(5, "LPP "), "#P ");
+    EXPECT_EQ(labels(5, "CAL #"), "#ENTRY #LOOP ");
+    EXPECT_EQ(labels(5, "LDA "), "#ONE #TWO ");
+    EXPECT_EQ(labels(5, "NOP "), "");
+    EXPECT_NE(labels(5, "#X l").find("LDA"), std::string::npos);
+}
+
+TEST(LspText, Utf16ColumnsAndBytesAgree) {
+    std::mt19937 rng(7);
+    const std::string pieces[] = {"a", " ", "\xC3\xA4", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xFF", "\xC3"};
+    for (int round = 0; round < 200; round++) {
+        std::string line;
+        std::vector<size_t> boundaries{0};
+        for (int i = 0; i < 20; i++) {
+            line += pieces[rng() % 7];
+            boundaries.push_back(line.size());
+        }
+        // Every character boundary maps to a column and back to itself.
+        for (size_t b : boundaries) EXPECT_EQ(bytesOfUnits(line, utf16Units(line, b)), b) << round;
+    }
+    EXPECT_EQ(utf16Units("\xF0\x9F\x98\x80x", 5), 3u);  // a surrogate pair, then x
+}
+
+}  // namespace
+}  // namespace qvek::lsp
