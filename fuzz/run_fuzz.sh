@@ -6,7 +6,8 @@
 # The seeds are copied out of the golden cases at every run, so they follow
 # the cases: for the assembly fuzzer the sources of tests/golden/*/files/ (and
 # the dictionary fuzz/qvek.dict), for the load-file fuzzer the load files that
-# tests/golden/*/expect/ and tests/golden_dump/*/files/ hold. New inputs go to
+# tests/golden/*/expect/ and tests/golden_dump/*/files/ hold, for the language
+# server's the editor sessions of fuzz/lsp/. New inputs go to
 # QVEK_FUZZ_CORPUS when it names a folder (kept, so a later run goes on from
 # there), otherwise to a temporary one. A finding is written to
 # QVEK_FUZZ_ARTIFACTS (default: the current folder) as crash-*, leak-*,
@@ -24,6 +25,7 @@ trap 'rm -rf "$work"' EXIT
 flags=()
 case $(basename "$fuzzer") in
     *load_file*) seed_folders=("$repo"/tests/golden/*/expect "$repo"/tests/golden_dump/*/files) ;;
+    *lsp*) seed_folders=("$repo"/fuzz/lsp) ;;
     *)
         seed_folders=("$repo"/tests/golden/*/files)
         flags=(-dict="$repo/fuzz/qvek.dict")
