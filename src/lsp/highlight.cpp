@@ -127,7 +127,8 @@ json inlayHints(const Models& models, const std::string& path, uint32_t firstLin
         char text[16];
         std::snprintf(text, sizeof text, "0x%03X", s.address);
         std::string& label = addresses[s.line];
-        label += (label.empty() ? "" : ",") + std::string(text);
+        if (!label.empty()) label += ',';
+        label += text;
     }
     for (const auto& [line, label] : addresses)
         hints.push_back({{"position", {{"line", line}, {"character", 0}}},
