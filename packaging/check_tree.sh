@@ -10,7 +10,8 @@ fail() { echo "$name: $*"; exit 1; }
 
 bin=$prefix/bin
 man=$prefix/share/man/man1
-for f in "$bin/qvek" "$bin/qvekdump" "$man/qvek.1" "$man/qvekdump.1" "$prefix/share/doc/qvek/README.md" \
+for f in "$bin/qvek" "$bin/qvekdump" "$bin/qvek-lsp" "$man/qvek.1" "$man/qvekdump.1" "$man/qvek-lsp.1" \
+         "$prefix/share/doc/qvek/README.md" \
          "$prefix/share/doc/qvek/docs/reliability.md"; do
     [ -f "$f" ] || fail "missing ${f#"$prefix"/}"
 done
@@ -30,6 +31,13 @@ grep -q ' on 05-Mar-2024 14:07:09$' "$work/main.ucd" || fail "main.ucd does not 
 grep -qx '# END OF PROGRAM SEGMENT' "$work/main.dbg" || fail "main.dbg is not a debug-hardware load file"
 
 "$bin/qvekdump" --version > /dev/null || fail "qvekdump --version failed"
+# The language server answers initialize and goes at exit, 0 after shutdown.
+lsp_message() { printf 'Content-Length: %d\r\n\r\n%s' "${#1}" "$1"; }
+answer=$( { lsp_message '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}}'
+            lsp_message '{"jsonrpc":"2.0","id":2,"method":"shutdown"}'
+            lsp_message '{"jsonrpc":"2.0","method":"exit"}'; } | "$bin/qvek-lsp" --root "$work") ||
+    fail "qvek-lsp did not exit with 0 after shutdown and exit"
+grep -q '"name":"qvek-lsp"' <<< "$answer" || fail "qvek-lsp did not answer initialize"
 # The shipped Makefile with the shipped programs; it must give the same bytes.
 make -s -C "$work" QVEK="$bin/qvek" QVEKDUMP="$bin/qvekdump" || fail "make failed on the example"
 cmp -s "$work/out/main.ucd" "$work/main.ucd" || fail "make built another main.ucd"

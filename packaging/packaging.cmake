@@ -14,6 +14,9 @@ install(FILES man/qvek.1 ${PROJECT_BINARY_DIR}/links/man/qveka.1 DESTINATION ${C
 if(TARGET qvekdump)
     install(FILES man/qvekdump.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
+if(TARGET qvek-lsp)
+    install(FILES man/qvek-lsp.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
 install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The README links to the engineer's record beside it.
 install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
@@ -42,6 +45,11 @@ if(TARGET qvekdump)
     string(APPEND CPACK_DEBIAN_PACKAGE_DESCRIPTION
            "\nqvekdump lists, disassembles and converts load files and writes make\n"
            "dependency rules for sources.")
+endif()
+if(TARGET qvek-lsp)
+    string(APPEND CPACK_DEBIAN_PACKAGE_DESCRIPTION
+           "\nqvek-lsp is the language server editors start for qvek sources: the\n"
+           "assembler's own diagnostics, names, values and addresses as you type.")
 endif()
 # The programs need the C and C++ runtimes only; dpkg-shlibdeps, when there,
 # states the versions.
