@@ -81,12 +81,20 @@ std::string wordsOf(const char* text) {
 
 // Builds the Model from the observer's events.
 struct Builder {
+    Builder(Model& m, Snapshot& s) : model(m), snapshot(s) {}
     Model& model;
     Snapshot& snapshot;
     std::vector<uint32_t> reading;                      // files open, the one being read last
     int lastLeft = -1;                                  // the file most recently left, until the next statement
     size_t pass2Cursor = 0;                             // pass 2 meets the statements in pass 1's order
-    std::map<std::pair<Table, int32_t>, int> symbolOf;  // table entry -> symbol
+    // The symbol of each table entry, -1 for none: pattern slots, constants, labels.
+    std::vector<int> symbolOf[3] = {std::vector<int>(kPatternSlots, -1), std::vector<int>(kMaxDefinitions, -1),
+                                    std::vector<int>(kMaxProgramLabels, -1)};
+
+    int* symbolOfEntry(Table table, int32_t entry) {
+        std::vector<int>& of = symbolOf[static_cast<int>(table)];
+        return entry >= 0 && static_cast<size_t>(entry) < of.size() ? &of[entry] : nullptr;
+    }
 
     uint32_t fileIndex(const char* name) {
         const std::string path = snapshot.workspace.resolve(name);
@@ -109,11 +117,10 @@ struct Builder {
             record->file = file;
             record->line = line;
             record->code = s.code;
-            if (s.label[0] != '\0') record->tokens.push_back(s.label);
+            if (s.label[0] != '\0') record->tokens.add(s.label);
             record->wordToken = static_cast<uint32_t>(record->tokens.size());
-            record->tokens.push_back(s.word);
-            for (uint32_t i = 1; i <= kMaxOperands && s.operands[i][0] != '\0'; i++)
-                record->tokens.push_back(s.operands[i]);
+            record->tokens.add(s.word);
+            for (uint32_t i = 1; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) record->tokens.add(s.operands[i]);
             record->address = s.address;
             record->size = s.size;
             record->placed = s.size > 0 && s.completed;
@@ -130,18 +137,19 @@ struct Builder {
         for (uint32_t k = 0; k < record->size && k < sizeof record->nibbles; k++)
             if ((s.written >> k & 1) != 0 && s.address + k < kProgramImageSize)
                 record->nibbles[k] = st.programImage[s.address + k];
-        for (uint32_t n = 0; n < s.nameCount; n++) name(st, *record, s.names[n]);
+        for (uint32_t n = 0; n < s.nameCount; n++)
+            name(st, *record, static_cast<int>(record - model.statements.data()), s.names[n]);
     }
 
-    void name(const AsmState& st, const Statement& record, const NameUse& use) {
+    void name(const AsmState& st, const Statement& record, int statement, const NameUse& use) {
         if (use.entry == kNotLookedUp) return;
         const uint32_t token = use.operand == 0 ? 0 : record.wordToken + use.operand;
         if (token >= record.tokens.size()) return;
         const Table table = tableOf(use.table);
         const TokenPlace place{record.file, record.line, token};
         if (!use.defines) {
-            const auto found = symbolOf.find({table, use.entry});
-            model.uses.push_back({table, record.tokens[token], found == symbolOf.end() ? -1 : found->second, place});
+            const int* symbol = symbolOfEntry(table, use.entry);
+            model.uses.push_back({table, record.tokens[token], symbol != nullptr ? *symbol : -1, place});
             return;
         }
         if (use.entry < 0) return;
@@ -150,13 +158,10 @@ struct Builder {
         symbol.name = record.tokens[token];
         symbol.place = place;
         symbol.defined = true;
+        symbol.statement = statement;
         const auto entry = static_cast<uint32_t>(use.entry);
         switch (table) {
-            case Table::Constant:
-                symbol.value = static_cast<uint32_t>(st.definitions[entry].value);
-                for (size_t i = record.wordToken + 2; i < record.tokens.size(); i++)
-                    symbol.expression += (symbol.expression.empty() ? "" : " ") + record.tokens[i];
-                break;
+            case Table::Constant: symbol.value = static_cast<uint32_t>(st.definitions[entry].value); break;
             case Table::Label: symbol.value = static_cast<uint32_t>(st.programLabels[entry].address); break;
             case Table::Pattern:
                 symbol.value = entry;
@@ -164,7 +169,7 @@ struct Builder {
                 break;
         }
         model.symbols.push_back(symbol);
-        symbolOf[{table, use.entry}] = static_cast<int>(model.symbols.size() - 1);
+        if (int* of = symbolOfEntry(table, use.entry)) *of = static_cast<int>(model.symbols.size() - 1);
     }
 };
 
@@ -262,7 +267,7 @@ std::shared_ptr<const Model> Analyzer::assemble(const std::string& mainPath, con
     model->mainPath = mainPath;
     Snapshot snapshot{workspace, documents, {}};
     model->files.push_back({mainPath, snapshot.textOf(mainPath)});
-    Builder builder{*model, snapshot, {}, -1, 0, {}};
+    Builder builder(*model, snapshot);
 
     AsmState& st = *state_;
     std::destroy_at(&st);

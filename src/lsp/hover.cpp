@@ -52,7 +52,13 @@ std::string symbolText(const Model& m, const Symbol& s) {
     switch (s.table) {
         case Table::Constant:
             text += " constant\n\n" + format("`0x%08X` · `%u` · `", s.value, s.value) + binary(s.value) + "`";
-            text += "\n\n```\nDEF " + s.name + (s.expression.empty() ? "" : " " + s.expression) + "\n```";
+            if (s.statement >= 0) {
+                // The expression as the passes read it: the operands after the name.
+                const Statement& def = m.statements[s.statement];
+                text += "\n\n```\nDEF " + s.name;
+                for (size_t i = def.wordToken + 2; i < def.tokens.size(); i++) text += " " + def.tokens[i];
+                text += "\n```";
+            }
             break;
         case Table::Label: {
             text += " program label, nibble address " + format("`0x%03X` (%u)", s.value, s.value);

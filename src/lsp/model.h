@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/keywords.h"
@@ -14,7 +15,7 @@
 namespace qvek::lsp {
 
 // The three name tables of the assembler.
-enum class Table : uint8_t { Pattern, Constant, Label };
+enum class Table : uint8_t { Pattern, Constant, Label };  // in OperandKind's order
 
 // A token of a source line: file, line (from 0) and token number in the line
 // (from 0; a label line's label is token 0).
@@ -24,13 +25,39 @@ struct TokenPlace {
     uint32_t token = 0;
 };
 
+// The tokens of a statement line as the passes split it, kept in one string:
+// a model holds thousands of lines, and is made afresh at every change.
+class Tokens {
+  public:
+    void add(const char* token) {
+        if (count_ == kMaxTokens) return;
+        if (count_ > 0) text_ += ' ';
+        start_[count_++] = static_cast<uint16_t>(text_.size());
+        text_ += token;
+    }
+    size_t size() const { return count_; }
+    std::string_view view(size_t i) const {
+        const size_t end = i + 1 < count_ ? start_[i + 1] - 1u : text_.size();
+        return std::string_view(text_).substr(start_[i], end - start_[i]);
+    }
+    std::string operator[](size_t i) const { return std::string(view(i)); }
+    /// The length of the line the tokens make, one blank between each two.
+    size_t lineLength() const { return text_.size(); }
+
+  private:
+    static constexpr size_t kMaxTokens = 18;  // a label, the statement word and 16 operands
+    std::string text_;
+    uint16_t start_[kMaxTokens] = {};
+    uint8_t count_ = 0;
+};
+
 // One entry of a name table.
 struct Symbol {
     Table table = Table::Constant;
     std::string name;        // as the assembler stores it: upper case, with its '#'
     uint32_t value = 0;      // the constant, the label's nibble address, or the pattern slot
     uint32_t word = 0;       // pattern labels: the word's value
-    std::string expression;  // constants: the tokens of the DEF expression
+    int statement = -1;      // the statement that defined it, in Model::statements
     TokenPlace place;        // where it was defined
     bool defined = false;    // place is known
     bool shadowed = false;   // an earlier entry has the same name: lookups never find this one
@@ -50,7 +77,7 @@ struct Statement {
     uint32_t line = 0;
     StatementCode code = StatementCode::NotAStatement;
     uint32_t wordToken = 0;           // token number of the statement word: 1 on a label line
-    std::vector<std::string> tokens;  // label, statement word and operands as read
+    Tokens tokens;           // label, statement word and operands as read
     bool placed = false;              // occupies program memory
     uint32_t address = 0;             // nibble address where it starts
     uint32_t size = 0;                // nibbles it occupies

@@ -112,9 +112,7 @@ json rename(const Models& models, const std::string& path, Position position, co
             for (const Statement& s : m->statements)
                 if (s.file == p.file && s.line == p.line) line = &s;
             if (line != nullptr) {
-                size_t length = line->tokens.size() - 1;
-                for (const std::string& t : line->tokens) length += t.size();
-                if (length - f.named.name.size() + stored.size() > kMaxLineLength)
+                if (line->tokens.lineLength() - f.named.name.size() + stored.size() > kMaxLineLength)
                     throw RequestError{RequestFailed, "line " + std::to_string(p.line + 1) + " of " +
                                                           m->files[p.file].path + " would be longer than " +
                                                           std::to_string(kMaxLineLength) + " characters"};

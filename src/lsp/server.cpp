@@ -221,10 +221,11 @@ void Server::changed(const std::string& path, bool now) {
                                                                     path) != main.model->reads.end());
         if (!reads) continue;
         // The first change after a quiet spell is assembled at once, a burst once it pauses.
-        if (now || (!main.due && t - main.lastRun >= kDebounce))
-            main.due = t;
+        if (now || t - main.lastChange >= kDebounce)
+            main.due = main.due ? std::min(*main.due, t) : t;
         else
             main.due = t + kDebounce;
+        main.lastChange = t;
     }
 }
 
@@ -248,7 +249,6 @@ void Server::assemble(const std::string& mainPath) {
     if (main.model != nullptr)
         for (const SourceFile& f : main.model->files) touched.insert(f.path);
     main.model = analyzer_.assemble(mainPath, workspace_, documents_);
-    main.lastRun = Clock::now();
     main.due.reset();
     for (const SourceFile& f : main.model->files) touched.insert(f.path);
     publish({touched.begin(), touched.end()});

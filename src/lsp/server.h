@@ -43,7 +43,7 @@ class Server {
   private:
     struct MainSource {
         std::shared_ptr<const Model> model;
-        Clock::time_point lastRun{};
+        Clock::time_point lastChange{};  // of a file it reads
         std::optional<Clock::time_point> due;
     };
 
