@@ -20,6 +20,7 @@ namespace {
 struct Snapshot {
     const Workspace& workspace;
     const DocumentStore& documents;
+    std::map<std::string, DiskText>& disk;    // files read before, kept while unchanged
     std::map<std::string, SharedText> texts;  // by path; null = cannot be read
 
     SharedText textOf(const std::string& path) {
@@ -34,17 +35,24 @@ struct Snapshot {
         return text;
     }
 
-    // Regular files only: a pipe or a device would block or never end.
-    static SharedText readDisk(const std::string& path) {
+    // Regular files only: a pipe or a device would block or never end. A file
+    // whose size and time stamp did not change is not read again.
+    SharedText readDisk(const std::string& path) {
         struct stat info;
         if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-            static_cast<uint64_t>(info.st_size) > kMaxDiskFileSize)
+            static_cast<uint64_t>(info.st_size) > kMaxDiskFileSize) {
+            disk.erase(path);
             return nullptr;
+        }
+        const int64_t stamp = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        DiskText& known = disk[path];
+        if (known.text != nullptr && known.stamp == stamp && known.size == info.st_size) return known.text;
         std::ifstream in(path, std::ios::binary);
         if (!in) return nullptr;
         std::ostringstream bytes;
         bytes << in.rdbuf();
-        return std::make_shared<const Text>(bytes.str());
+        known = {stamp, info.st_size, std::make_shared<const Text>(bytes.str())};
+        return known.text;
     }
 };
 
@@ -84,9 +92,9 @@ struct Builder {
     Builder(Model& m, Snapshot& s) : model(m), snapshot(s) {}
     Model& model;
     Snapshot& snapshot;
-    std::vector<uint32_t> reading;                      // files open, the one being read last
-    int lastLeft = -1;                                  // the file most recently left, until the next statement
-    size_t pass2Cursor = 0;                             // pass 2 meets the statements in pass 1's order
+    std::vector<uint32_t> reading;  // files open, the one being read last
+    int lastLeft = -1;              // the file most recently left, until the next statement
+    size_t pass2Cursor = 0;         // pass 2 meets the statements in pass 1's order
     // The symbol of each table entry, -1 for none: pattern slots, constants, labels.
     std::vector<int> symbolOf[3] = {std::vector<int>(kPatternSlots, -1), std::vector<int>(kMaxDefinitions, -1),
                                     std::vector<int>(kMaxProgramLabels, -1)};
@@ -265,7 +273,7 @@ std::shared_ptr<const Model> Analyzer::assemble(const std::string& mainPath, con
                                                 const DocumentStore& documents) {
     auto model = std::make_shared<Model>();
     model->mainPath = mainPath;
-    Snapshot snapshot{workspace, documents, {}};
+    Snapshot snapshot{workspace, documents, disk_, {}};
     model->files.push_back({mainPath, snapshot.textOf(mainPath)});
     Builder builder(*model, snapshot);
 

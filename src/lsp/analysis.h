@@ -4,7 +4,9 @@
 // Owns Analyzer and the state it reuses; writes only the Model it returns.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -18,6 +20,13 @@ namespace qvek::lsp {
 // The largest file read from disk: far beyond any source the assembler accepts.
 constexpr size_t kMaxDiskFileSize = 64u << 20;
 
+// A file read from disk, with what tells whether it changed since.
+struct DiskText {
+    int64_t stamp = 0;  // modification time, nanoseconds
+    int64_t size = 0;
+    SharedText text;
+};
+
 class Analyzer {
   public:
     Analyzer();
@@ -29,7 +38,8 @@ class Analyzer {
                                           const DocumentStore& documents);
 
   private:
-    std::unique_ptr<AsmState> state_;  // one allocation, made afresh in place for each assembly
+    std::unique_ptr<AsmState> state_;       // one allocation, made afresh in place for each assembly
+    std::map<std::string, DiskText> disk_;  // by path
 };
 
 /// The token of a statement that a message is about: the one the message names, or -1.

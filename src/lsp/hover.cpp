@@ -56,7 +56,10 @@ std::string symbolText(const Model& m, const Symbol& s) {
                 // The expression as the passes read it: the operands after the name.
                 const Statement& def = m.statements[s.statement];
                 text += "\n\n```\nDEF " + s.name;
-                for (size_t i = def.wordToken + 2; i < def.tokens.size(); i++) text += " " + def.tokens[i];
+                for (size_t i = def.wordToken + 2; i < def.tokens.size(); i++) {
+                    text += ' ';
+                    text += def.tokens.view(i);
+                }
                 text += "\n```";
             }
             break;

@@ -54,13 +54,13 @@ class Tokens {
 // One entry of a name table.
 struct Symbol {
     Table table = Table::Constant;
-    std::string name;        // as the assembler stores it: upper case, with its '#'
-    uint32_t value = 0;      // the constant, the label's nibble address, or the pattern slot
-    uint32_t word = 0;       // pattern labels: the word's value
-    int statement = -1;      // the statement that defined it, in Model::statements
-    TokenPlace place;        // where it was defined
-    bool defined = false;    // place is known
-    bool shadowed = false;   // an earlier entry has the same name: lookups never find this one
+    std::string name;       // as the assembler stores it: upper case, with its '#'
+    uint32_t value = 0;     // the constant, the label's nibble address, or the pattern slot
+    uint32_t word = 0;      // pattern labels: the word's value
+    int statement = -1;     // the statement that defined it, in Model::statements
+    TokenPlace place;       // where it was defined
+    bool defined = false;   // place is known
+    bool shadowed = false;  // an earlier entry has the same name: lookups never find this one
 };
 
 // A name an operand used, and the entry it resolved to.
@@ -76,13 +76,13 @@ struct Statement {
     uint32_t file = 0;
     uint32_t line = 0;
     StatementCode code = StatementCode::NotAStatement;
-    uint32_t wordToken = 0;           // token number of the statement word: 1 on a label line
-    Tokens tokens;           // label, statement word and operands as read
-    bool placed = false;              // occupies program memory
-    uint32_t address = 0;             // nibble address where it starts
-    uint32_t size = 0;                // nibbles it occupies
-    uint8_t nibbles[5] = {};          // what it assembled to, after pass 2
-    int include = -1;                 // INC: the index of the file it read
+    uint32_t wordToken = 0;   // token number of the statement word: 1 on a label line
+    Tokens tokens;            // label, statement word and operands as read
+    bool placed = false;      // occupies program memory
+    uint32_t address = 0;     // nibble address where it starts
+    uint32_t size = 0;        // nibbles it occupies
+    uint8_t nibbles[5] = {};  // what it assembled to, after pass 2
+    int include = -1;         // INC: the index of the file it read
 };
 
 enum class Severity : uint8_t { Error = 1, Warning = 2, Information = 3, Hint = 4 };
