@@ -6,6 +6,8 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <string_view>
+#include <unordered_map>
 
 #include "core/observer.h"
 #include "inspect/source_names.h"
@@ -207,10 +209,13 @@ void observe(void* context, const AsmState& st, const AsmEvent& e) {
 // labels, lowest slot for pattern labels, which is the first the list holds
 // for the first two and is found here for the third.
 void markShadowed(Model& model) {
-    std::map<std::pair<Table, std::string>, size_t> first;
+    // Hashed, one map per table: a model has thousands of names, made afresh at every change.
+    std::unordered_map<std::string_view, size_t> first[3];
+    for (auto& table : first) table.reserve(model.symbols.size());
+    const auto firstOf = [&](const Symbol& s) -> size_t& { return first[static_cast<int>(s.table)][s.name]; };
     for (size_t i = 0; i < model.symbols.size(); i++) {
         Symbol& s = model.symbols[i];
-        const auto [at, fresh] = first.emplace(std::make_pair(s.table, s.name), i);
+        const auto [at, fresh] = first[static_cast<int>(s.table)].emplace(s.name, i);
         if (fresh) continue;
         Symbol& earlier = model.symbols[at->second];
         if (s.table == Table::Pattern && s.value < earlier.value) {
@@ -222,7 +227,7 @@ void markShadowed(Model& model) {
     }
     for (const Symbol& s : model.symbols) {
         if (!s.shadowed) continue;
-        const Symbol& used = model.symbols[first[{s.table, s.name}]];
+        const Symbol& used = model.symbols[firstOf(s)];
         Message m;
         m.file = s.place.file;
         m.line = s.place.line;
