@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "lsp/documents.h"
 #include "lsp/server.h"
 #include "lsp/text.h"
+#include "lsp/transport.h"
 #include "lsp/workspace.h"
 
 namespace qvek::lsp {
@@ -206,6 +208,63 @@ TEST_F(Lsp, CompletionOffersTheTableTheOperandIsLookedUpIn) {
     EXPECT_EQ(labels(5, "LDA "), "#ONE #TWO ");
     EXPECT_EQ(labels(5, "NOP "), "");
     EXPECT_NE(labels(5, "#X l").find("LDA"), std::string::npos);
+}
+
+TEST_F(Lsp, HoverAndHintsTellWhatThePassesMade) {
+    write("TWICE.INC", "NOP\n");
+    open("main.qvs", "INC COMMON.INC\n#LOOP LDA #ONE\nJMP #LOOP\nPAT #P 5\nLPP #P\nINC TWICE.INC\nINC TWICE.INC\n");
+    const auto shown = [&](uint32_t line, uint32_t character) {
+        return request("textDocument/hover", at("main.qvs", line, character))["contents"]["value"].get<std::string>();
+    };
+    EXPECT_NE(shown(2, 6).find("nibble address `0x001`"), std::string::npos);  // after #ENTRY's NOP
+    EXPECT_NE(shown(2, 6).find("#LOOP LDA #ONE"), std::string::npos);          // the statement there
+    EXPECT_NE(shown(1, 7).find("`4 1 0`"), std::string::npos);                 // LDA #ONE's nibbles
+    EXPECT_NE(shown(4, 5).find("slot 0, host address `0x0000`, value `0x00000005`"), std::string::npos);
+    // A file read twice holds its statement at two addresses.
+    const json hints =
+        request("textDocument/inlayHint",
+                {{"textDocument", {{"uri", uri("TWICE.INC")}}},
+                 {"range", {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 9}, {"character", 0}}}}}});
+    ASSERT_EQ(hints.size(), 1u);
+    EXPECT_EQ(hints[0]["label"], "0x00D,0x00E:");
+}
+
+TEST(LspFrames, AnyCutOfTheStreamGivesTheSameBodies) {
+    std::mt19937 rng(3);
+    std::vector<std::string> bodies;
+    std::string stream;
+    for (int i = 0; i < 50; i++) {
+        bodies.push_back(std::string(rng() % 300, static_cast<char>('a' + i % 26)));
+        stream += (i % 2 == 0 ? "Content-Length: " : "content-length:") + std::to_string(bodies.back().size()) +
+                  (i % 3 == 0 ? "\r\nContent-Type: x\r\n\r\n" : "\r\n\r\n") + bodies.back();
+    }
+    for (int round = 0; round < 20; round++) {
+        FrameReader frames;
+        std::vector<std::string> taken;
+        std::string body;
+        for (size_t at = 0; at < stream.size();) {
+            const size_t piece = std::min<size_t>(1 + rng() % 700, stream.size() - at);
+            frames.feed(stream.data() + at, piece);
+            at += piece;
+            while (frames.next(body) == Frame::Body) taken.push_back(body);
+        }
+        EXPECT_EQ(taken, bodies) << round;
+    }
+}
+
+TEST(LspDocuments, EditsCountColumnsInUtf16Units) {
+    DocumentStore documents;
+    // A two-byte, a three-byte and a four-byte character: 1 + 1 + 2 units.
+    documents.open("u", "/u", 1, "#A \xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80 LDA\nNOP\n");
+    Edit e;
+    e.range = {{0, 3}, {0, 7}};  // the three characters
+    e.text = "X";
+    Edit next;
+    next.range = {{1, 0}, {1, 3}};
+    next.text = "RET";
+    ASSERT_TRUE(documents.change("u", 2, {e, next}));
+    EXPECT_EQ(documents.byUri("u")->text->bytes(), "#A X LDA\nRET\n");
+    EXPECT_FALSE(documents.change("never opened", 2, {e}));
 }
 
 TEST(LspText, Utf16ColumnsAndBytesAgree) {
