@@ -235,7 +235,7 @@ bool readsSource(DumpMode mode) {
 
 int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
     opterr = 0;  // the mistakes are reported here, in this program's words
-    optind = 1;
+    optind = 0;  // 0 starts the scan afresh, even after a parse that stopped inside a word
     for (;;) {
         const int c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
         if (c == -1) break;
