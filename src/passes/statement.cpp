@@ -62,13 +62,18 @@ int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
     if (st.observer != nullptr) observeFile(st, EventKind::FileEntered, true);
     char* line = static_cast<char*>(st.allocate(kLineBufferSize));
     Statement* s = static_cast<Statement*>(st.allocate(sizeof(Statement)));
+    // A stream buffer many times the default: a source is read with a few large reads, not many small ones.
+    char* buffer = static_cast<char*>(st.allocate(kStreamBufferSize));
     int result;
-    if (line == nullptr || s == nullptr)
+    if (line == nullptr || s == nullptr || buffer == nullptr ||
+        setvbuf(stream, buffer, _IOFBF, kStreamBufferSize) != 0)
         result = error(st, "\nERROR:- Out of memory for the line buffers reading file %s !", st.includeNames[0]);
     else
         result = loop(st, stream, line, *s);
     if (st.observer != nullptr) observeFile(st, EventKind::FileLeft, result >= 0);
+    // Closed before its buffer is released.
     std::fclose(stream);
+    std::free(buffer);
     std::free(line);
     std::free(s);
     popInclude(st);

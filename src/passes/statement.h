@@ -10,6 +10,9 @@
 
 namespace qvek {
 
+// The buffer of each source stream: a few large reads in place of many small ones.
+constexpr uint32_t kStreamBufferSize = 64 * 1024;
+
 struct Statement {
     char label[kTokenBufferSize];                       // "#LABEL" on a label line, else empty
     char word[kTokenBufferSize];                        // the statement word
