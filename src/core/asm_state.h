@@ -33,7 +33,7 @@ constexpr uint32_t kMaxPathLength = 4096;
 // Lines of one file: currentLine is a signed 32-bit count, and the line past it is refused.
 constexpr int32_t kMaxLineCount = INT32_MAX;
 
-// FNV-1a offset basis: the digest of the lines a pass has read starts here.
+// The digest of the lines a pass has read starts here (the FNV offset basis).
 constexpr uint64_t kLineDigestSeed = 14695981039346656037ull;
 
 constexpr uint32_t kLineBufferSize = kMaxLineLength + 1;

@@ -48,14 +48,6 @@ bool takeToken(const char** cursor, char* field) {
     return true;
 }
 
-// FNV-1a over the line and a line feed, so lines cannot merge into each other.
-void foldLine(AsmState& st, const char* line) {
-    constexpr uint64_t kPrime = 1099511628211ull;
-    uint64_t digest = st.linesDigest;
-    for (const char* p = line; *p != '\0'; p++) digest = (digest ^ static_cast<unsigned char>(*p)) * kPrime;
-    st.linesDigest = (digest ^ '\n') * kPrime;
-}
-
 }  // namespace
 
 int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
@@ -82,7 +74,7 @@ int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
 
 int nextSourceLine(AsmState& st, char* line, FILE* stream) {
     switch (readSourceLine(st, line, stream)) {
-        case LineRead: foldLine(st, line); return 1;
+        case LineRead: return 1;
         case EndOfFile: return 0;
         case LineTooLong:
             return error(st, "\nERROR:- Line %3.3d in file %s is longer than %u characters. Assembly stopped.",

@@ -1,7 +1,7 @@
 // What both passes share to read a statement: the next line with its faults
 // reported, the split into label, statement word and operand tokens, and the
-// opening of an INC file. Writes errorCount, linesDigest and, through the
-// include stack, includeNames, savedLines, includeDepth and currentLine.
+// opening of an INC file. Writes errorCount and, through the reader and the
+// include stack, linesDigest, includeNames, savedLines, includeDepth and currentLine.
 #pragma once
 
 #include <cstdio>

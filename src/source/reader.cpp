@@ -1,6 +1,11 @@
 #include "source/reader.h"
 
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace qvek {
 
@@ -161,10 +166,153 @@ size_t take(Builder& b, const char* p, const char* end, Outcome* outcome) {
     return static_cast<size_t>(p - start);
 }
 
+// A whole line at once, sixteen bytes at a time, where the machine has the
+// instructions for it and the stream buffer can be read directly.
+#if defined(__SSE2__) && defined(QVEK_READER_RUNS)
+#define QVEK_READER_CHUNKS 1
+
+// The bytes of v equal to c, each all ones.
+__m128i bytesOf(__m128i v, char c) { return _mm_cmpeq_epi8(v, _mm_set1_epi8(c)); }
+
+// Marks, a bit a byte, the bytes that are all ones.
+unsigned marks(__m128i bytes) { return static_cast<unsigned>(_mm_movemask_epi8(bytes)); }
+
+// The bytes of v below '!', each all ones: blanks, the line end and every other control byte.
+__m128i bytesBelowBang(__m128i v) { return _mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(' ')), v); }
+
+// v as its bytes are stored: 'a' to 'z' upper-cased, a tab as a space, every
+// other byte as it is.
+__m128i storedBytes(__m128i v) {
+    const __m128i fromA = _mm_sub_epi8(v, _mm_set1_epi8('a'));
+    const __m128i lower = _mm_cmpeq_epi8(_mm_min_epu8(fromA, _mm_set1_epi8('z' - 'a')), fromA);
+    const __m128i tab = _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'));
+    const __m128i flips =
+        _mm_or_si128(_mm_and_si128(lower, _mm_set1_epi8('a' ^ 'A')), _mm_and_si128(tab, _mm_set1_epi8('\t' ^ ' ')));
+    return _mm_xor_si128(v, flips);
+}
+
+__m128i chunkAt(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+
+// The chunks take spaces and tabs as blanks, every byte above ' ' but '*' as
+// kept, '*' as a comment and the line feed as the line end, and leave every
+// other byte to take; checked here against the byte table.
+constexpr bool chunksAgree() {
+    for (int c = 0; c < 256; c++) {
+        const ByteRole role = kBytes.role[c];
+        const auto text = static_cast<unsigned char>(kBytes.text[c]);
+        if ((c == ' ' || c == '\t') && role != ByteRole::Blank) return false;
+        if (c > ' ' && c != '*' && (role != ByteRole::Keep || text != (c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c)))
+            return false;
+    }
+    return kBytes.role[static_cast<unsigned char>('*')] == ByteRole::Comment && kBytes.lineEnd == '\n';
+}
+static_assert(chunksAgree(), "the chunk tests follow the byte table");
+
+// Reads a line that lies whole in [p, end), with 32 bytes to spare behind its
+// line end, holds nothing but kept characters, spaces and tabs before its line
+// end or comment, and leaves room in the buffer for the whole chunk each piece
+// is stored with. Returns the length of the line as stored, without a
+// terminator, and sets *next past its line end; returns -1 for any other line,
+// which take reads, leaving in the buffer what it has stored.
+// So no line it stores is too long: take refuses those, at the very character.
+static_assert(kLineBufferSize - 31 + 16 <= kMaxLineLength, "a line stored a chunk at a time is not too long");
+
+int quickLine(char* line, const char* p, const char* end, const char** next) {
+    uint32_t n = 0;
+    unsigned carry = 0;  // 1 when the byte before this chunk is a kept character
+    for (;;) {
+        // A chunk's stores begin at most 15 past n and are 16 long: longer lines are take's.
+        if (end - p < 32 || n + 31 > kLineBufferSize) return -1;
+        const __m128i v = chunkAt(p);
+        const unsigned blanks = marks(_mm_or_si128(bytesOf(v, ' '), bytesOf(v, '\t')));
+        const unsigned unkept = marks(_mm_or_si128(bytesBelowBang(v), bytesOf(v, '*')));
+        // The statement part in this chunk ends at the first byte neither kept nor blank.
+        const unsigned size = static_cast<unsigned>(std::countr_zero((unkept & ~blanks) | 1u << 16));
+        const unsigned inside = (1u << size) - 1;
+        const unsigned kept = ~unkept & inside;
+        // What is stored: the characters and, of each run of blanks after one, the
+        // first blank. Runs of those are stored a chunk at a time.
+        unsigned stored = kept | (blanks & (kept << 1 | carry) & inside);
+        while (stored != 0) {
+            const unsigned start = static_cast<unsigned>(std::countr_zero(stored));
+            const unsigned stop = start + static_cast<unsigned>(std::countr_one(stored >> start));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(line + n), storedBytes(chunkAt(p + start)));
+            n += stop - start;
+            stored &= ~0u << stop;
+        }
+        if (size < 16) {
+            p += size;
+            break;
+        }
+        carry = kept >> 15;
+        p += 16;
+    }
+    // The blank stored after the last character trails.
+    if (n != 0 && line[n - 1] == ' ') n--;
+    if (*p == '*') {
+        const void* lineEnd = std::memchr(p, kBytes.lineEnd, static_cast<size_t>(end - p));
+        if (lineEnd == nullptr) return -1;
+        p = static_cast<const char*>(lineEnd);
+    }
+    if (*p != kBytes.lineEnd) return -1;
+    *next = p + 1;
+    return static_cast<int>(n);
+}
+#endif
+
+// The digest with one more line folded in, a word of it at a time. Multiplying
+// carries a word's bits only upwards; the rotation brings the high ones back
+// down for the next word to spread. The length closes the line, so that lines
+// cannot merge into each other.
+uint64_t foldLine(uint64_t digest, const char* line, uint32_t length) {
+    constexpr uint64_t kPrime = 1099511628211ull;
+    const auto fold = [](uint64_t d, uint64_t word) { return std::rotl((d ^ word) * kPrime, 29); };
+    uint32_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, line + i, sizeof word);
+        digest = fold(digest, word);
+    }
+    if (i < length) {
+        // The last few characters in the low bytes of a word. Where those are the
+        // first bytes in memory, a whole word is read and the rest masked off: it
+        // lies in the buffer, since a line that ends short of a word ends before 120.
+        uint64_t word = 0;
+        if constexpr (std::endian::native == std::endian::little) {
+            std::memcpy(&word, line + i, sizeof word);
+            word &= ~0ull >> 8 * (8 - (length - i));
+        } else {
+            for (uint32_t k = 0; i + k < length; k++)
+                word |= uint64_t{static_cast<unsigned char>(line[i + k])} << 8 * k;
+        }
+        digest = fold(digest, word);
+    }
+    return fold(digest, length);
+}
+
+// Ends a line of length characters and folds it into the digest.
+ReadResult deliver(AsmState& st, char* line, uint32_t length) {
+    line[length] = '\0';
+    st.linesDigest = foldLine(st.linesDigest, line, length);
+    return LineRead;
+}
+
 }  // namespace
 
 ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
     Builder b{line};
+#if defined(QVEK_READER_CHUNKS)
+    // Lines taken whole where they can be; the first that cannot is read from its start below.
+    for (;;) {
+        const Run run = bufferedRun(stream);
+        const char* next;
+        const int length = quickLine(line, run.begin, run.end, &next);
+        if (length < 0) break;
+        consumeRun(stream, static_cast<size_t>(next - run.begin));
+        st.currentLine++;
+        if (length > 0) return deliver(st, line, static_cast<uint32_t>(length));
+    }
+#endif
     for (;;) {
         Run run = bufferedRun(stream);
         char byte;
@@ -195,8 +343,7 @@ ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
         if (b.length > 0) break;
         b = Builder{line};
     }
-    line[b.length] = '\0';
-    return LineRead;
+    return deliver(st, line, b.length);
 }
 
 }  // namespace qvek

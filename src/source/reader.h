@@ -1,6 +1,7 @@
 // The source line reader: the only place source bytes are read. It strips
-// comments, carriage returns and form feeds, collapses blanks, upper-cases and
-// counts lines. Writes currentLine of AsmState.
+// comments, carriage returns and form feeds, collapses blanks, upper-cases,
+// counts lines and keeps the digest of the lines it delivers. Writes
+// currentLine and linesDigest of AsmState.
 #pragma once
 
 #include <cstdio>
@@ -18,7 +19,8 @@ enum ReadResult : int {
     TooManyLines = -5,  // the file goes on past line kMaxLineCount, where currentLine stays
 };
 
-/// Delivers the next non-empty normalised line into a kLineBufferSize buffer.
+/// Delivers the next non-empty normalised line into a kLineBufferSize buffer and folds it into linesDigest;
+/// the bytes past its terminator are scratch.
 ReadResult readSourceLine(AsmState& st, char* line, FILE* stream);
 
 }  // namespace qvek
