@@ -63,7 +63,7 @@ int carryOut(AsmState& st, StatementCode code, const Statement& s) {
 }
 
 // One line: its label, then its statement; returns 0, or -1 after a failure that ends the pass.
-int assembleLine(AsmState& st, const char* line, Statement& s) {
+int assembleLine(AsmState& st, char* line, Statement& s) {
     s.labelEntry = -1;
     s.filled = -1;
     if (splitStatement(st, line, s, kMaxOperands, 3) < 0) return -1;

@@ -65,7 +65,7 @@ int carryOut(AsmState& st, StatementCode code, const Statement& s) {
 }
 
 // One line; returns 0, or -1 after a failure that ends the pass.
-int fillLine(AsmState& st, const char* line, Statement& s) {
+int fillLine(AsmState& st, char* line, Statement& s) {
     if (splitStatement(st, line, s, 2, 2) < 0) return -1;
     if (isShortWord(s.word)) return 0;
     if (carryOut(st, lookupKeyword(s.word), s) < 0) return -1;

@@ -27,24 +27,19 @@ struct TokenEnds {
 };
 constexpr TokenEnds kTokenEnds;
 
-// Copies the token starting at *cursor into field and moves past it; returns
-// false, with field left empty, when the token is longer than a field holds.
-bool takeToken(const char** cursor, char* field) {
-    const char* p = *cursor;
+// Ends the token at *cursor, after any separators, with a zero byte where it
+// stands, points field at it and moves *cursor past it. Returns false, the
+// field left as it was, when the token is longer than kMaxTokenLength.
+bool takeToken(char** cursor, const char** field) {
+    char* p = *cursor;
     while (isSeparator(*p)) p++;
-    // Copied as it is scanned: a token too long is found before the field is full.
-    size_t length = 0;
-    for (char c; !kTokenEnds.at(c = p[length]); length++) {
-        if (length == kMaxTokenLength) {
-            while (!kTokenEnds.at(p[length])) length++;
-            *cursor = p + length;
-            field[0] = '\0';
-            return false;
-        }
-        field[length] = c;
-    }
-    field[length] = '\0';
-    *cursor = p + length;
+    char* end = p;
+    while (!kTokenEnds.at(*end)) end++;
+    if (end - p > kMaxTokenLength) return false;
+    *field = p;
+    // The line's own end stays where the next token is looked for.
+    *cursor = *end != '\0' ? end + 1 : end;
+    *end = '\0';
     return true;
 }
 
@@ -57,8 +52,7 @@ int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
     // A stream buffer many times the default: a source is read with a few large reads, not many small ones.
     char* buffer = static_cast<char*>(st.allocate(kStreamBufferSize));
     int result;
-    if (line == nullptr || s == nullptr || buffer == nullptr ||
-        setvbuf(stream, buffer, _IOFBF, kStreamBufferSize) != 0)
+    if (line == nullptr || s == nullptr || buffer == nullptr || setvbuf(stream, buffer, _IOFBF, kStreamBufferSize) != 0)
         result = error(st, "\nERROR:- Out of memory for the line buffers reading file %s !", st.includeNames[0]);
     else
         result = loop(st, stream, line, *s);
@@ -94,22 +88,22 @@ int nextSourceLine(AsmState& st, char* line, FILE* stream) {
 
 bool isShortWord(const char* word) { return word[0] == '\0' || word[1] == '\0' || word[2] == '\0'; }
 
-int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operands, uint32_t labelOperands) {
-    s.label[0] = '\0';
-    s.word[0] = '\0';
-    for (uint32_t i = 1; i <= kMaxOperands; i++) s.operands[i][0] = '\0';
+int splitStatement(AsmState& st, char* line, Statement& s, uint32_t operands, uint32_t labelOperands) {
+    s.label = "";
+    s.word = "";
+    for (const char*& operand : s.operands) operand = "";
     s.hasLabel = line[0] == '#';
 
-    const char* cursor = line;
+    char* cursor = line;
     bool fits = true;
     if (s.hasLabel) {
-        fits = takeToken(&cursor, s.label);
+        fits = takeToken(&cursor, &s.label);
         operands = labelOperands;
     }
-    if (fits) fits = takeToken(&cursor, s.word);
+    if (fits) fits = takeToken(&cursor, &s.word);
     // Past the end of the line every further token is empty, as the fields already are.
     for (uint32_t i = 1; fits && i <= operands && i <= kMaxOperands && *cursor != '\0'; i++)
-        fits = takeToken(&cursor, s.operands[i]);
+        fits = takeToken(&cursor, &s.operands[i]);
     if (!fits)
         return error(st, "\nERROR:- Token longer than %u characters on line %3.3d in file %s. Assembly stopped.",
                      kMaxTokenLength, st.currentLine, st.includeNames[0]);

@@ -13,13 +13,15 @@ namespace qvek {
 // The buffer of each source stream: a few large reads in place of many small ones.
 constexpr uint32_t kStreamBufferSize = 64 * 1024;
 
+// The tokens of a line, each a string within the line itself; a field without
+// a token is empty. They last until the next line is read into the buffer.
 struct Statement {
-    char label[kTokenBufferSize];                       // "#LABEL" on a label line, else empty
-    char word[kTokenBufferSize];                        // the statement word
-    char operands[kMaxOperands + 1][kTokenBufferSize];  // operand tokens 1 to 16; [0] unused
-    bool hasLabel;                                      // the line began with '#'
-    int32_t labelEntry;                                 // pass 1 only: the programLabels entry of the label, or -1
-    int32_t filled;                                     // pass 1 only: the entry DEF or the slot PAT filled, or -1
+    const char* label;                       // "#LABEL" on a label line, else empty
+    const char* word;                        // the statement word
+    const char* operands[kMaxOperands + 1];  // operand tokens 1 to 16; [0] unused
+    bool hasLabel;                           // the line began with '#'
+    int32_t labelEntry;                      // pass 1 only: the programLabels entry of the label, or -1
+    int32_t filled;                          // pass 1 only: the entry DEF or the slot PAT filled, or -1
 };
 
 // The statement loop of one pass over one file, given its line buffer and statement.
@@ -30,9 +32,10 @@ using StatementLoop = int (*)(AsmState& st, FILE* stream, char* line, Statement&
 int readFile(AsmState& st, FILE* stream, StatementLoop loop);
 /// Reads the next line; returns 1 for a line, 0 at the end of the file, -1 after reporting a fault.
 int nextSourceLine(AsmState& st, char* line, FILE* stream);
-/// Splits a normalised line, taking at most `operands` operand tokens (a label line
-/// at most `labelOperands`); returns 0, or -1 after reporting a token over 80 characters.
-int splitStatement(AsmState& st, const char* line, Statement& s, uint32_t operands, uint32_t labelOperands);
+/// Splits a normalised line where it stands, ending each token taken with a zero byte, at most
+/// `operands` operand tokens (a label line at most `labelOperands`); returns 0, or -1 after
+/// reporting a token over 80 characters.
+int splitStatement(AsmState& st, char* line, Statement& s, uint32_t operands, uint32_t labelOperands);
 /// Tells whether a word is shorter than three characters, as no statement word is.
 bool isShortWord(const char* word);
 /// Opens an INC file and enters its include level; returns 0, or -1 after reporting why not.
