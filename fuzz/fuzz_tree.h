@@ -129,7 +129,8 @@ class Folder {
     }
 
   private:
-    static void clearAt(int dirFd) {
+    /// The entries of a folder but "." and "..", read before any of them is changed.
+    static std::vector<std::string> namesAt(int dirFd) {
         DIR* dir = fdopendir(dup(dirFd));
         if (dir == nullptr) fail("fdopendir");
         rewinddir(dir);  // the duplicate shares its position with dirFd
@@ -138,7 +139,11 @@ class Folder {
             if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
                 names.push_back(entry->d_name);
         closedir(dir);
-        for (const std::string& name : names) {
+        return names;
+    }
+
+    static void clearAt(int dirFd) {
+        for (const std::string& name : namesAt(dirFd)) {
             if (unlinkat(dirFd, name.c_str(), 0) == 0) continue;
             const int sub = openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (sub >= 0) {
@@ -150,15 +155,7 @@ class Folder {
     }
 
     void snapshotAt(int dirFd, const std::string& prefix, std::map<std::string, std::string>& entries) const {
-        DIR* dir = fdopendir(dup(dirFd));
-        if (dir == nullptr) fail("fdopendir");
-        rewinddir(dir);  // the duplicate shares its position with dirFd
-        std::vector<std::string> names;
-        while (const dirent* entry = readdir(dir))
-            if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
-                names.push_back(entry->d_name);
-        closedir(dir);
-        for (const std::string& name : names) {
+        for (const std::string& name : namesAt(dirFd)) {
             struct stat info;
             if (fstatat(dirFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) fail("fstatat");
             const std::string path = prefix + name;
