@@ -13,6 +13,10 @@ namespace qvek {
 // The buffer of each source stream: a few large reads in place of many small ones.
 constexpr uint32_t kStreamBufferSize = 64 * 1024;
 
+// Bytes past a line's terminator that the splitter may read, and the line buffer with them.
+constexpr uint32_t kLineSlack = 16;
+constexpr uint32_t kLineSpace = kLineBufferSize + kLineSlack;
+
 // The tokens of a line, each a string within the line itself; a field without
 // a token is empty. They last until the next line is read into the buffer.
 struct Statement {
@@ -32,9 +36,9 @@ using StatementLoop = int (*)(AsmState& st, FILE* stream, char* line, Statement&
 int readFile(AsmState& st, FILE* stream, StatementLoop loop);
 /// Reads the next line; returns 1 for a line, 0 at the end of the file, -1 after reporting a fault.
 int nextSourceLine(AsmState& st, char* line, FILE* stream);
-/// Splits a normalised line where it stands, ending each token taken with a zero byte, at most
-/// `operands` operand tokens (a label line at most `labelOperands`); returns 0, or -1 after
-/// reporting a token over 80 characters.
+/// Splits a normalised line, kLineSlack readable bytes behind it, where it stands, ending each token
+/// taken with a zero byte, at most `operands` operand tokens (a label line at most `labelOperands`);
+/// returns 0, or -1 after reporting a token over 80 characters.
 int splitStatement(AsmState& st, char* line, Statement& s, uint32_t operands, uint32_t labelOperands);
 /// Tells whether a word is shorter than three characters, as no statement word is.
 bool isShortWord(const char* word);
