@@ -250,9 +250,19 @@ int quickLine(char* line, const char* p, const char* end, const char** next) {
     // The blank stored after the last character trails.
     if (n != 0 && line[n - 1] == ' ') n--;
     if (*p == '*') {
-        const void* lineEnd = std::memchr(p, kBytes.lineEnd, static_cast<size_t>(end - p));
-        if (lineEnd == nullptr) return -1;
-        p = static_cast<const char*>(lineEnd);
+        // Comments are short: their line end is looked for here, a chunk at a time, while it lies in the run.
+        for (;; p += 16) {
+            if (end - p < 16) {
+                const void* lineEnd = std::memchr(p, kBytes.lineEnd, static_cast<size_t>(end - p));
+                if (lineEnd == nullptr) return -1;
+                p = static_cast<const char*>(lineEnd);
+                break;
+            }
+            if (const unsigned ends = marks(bytesOf(chunkAt(p), kBytes.lineEnd)); ends != 0) {
+                p += std::countr_zero(ends);
+                break;
+            }
+        }
     }
     if (*p != kBytes.lineEnd) return -1;
     *next = p + 1;
@@ -299,20 +309,12 @@ ReadResult deliver(AsmState& st, char* line, uint32_t length) {
 
 }  // namespace
 
-ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
+namespace {
+
+// The line from its start, a run of the stream's buffer at a time, or a byte at
+// a time through getc_unlocked: every line the chunks do not take.
+__attribute__((noinline)) ReadResult readByRuns(AsmState& st, char* line, FILE* stream) {
     Builder b{line};
-#if defined(QVEK_READER_CHUNKS)
-    // Lines taken whole where they can be; the first that cannot is read from its start below.
-    for (;;) {
-        const Run run = bufferedRun(stream);
-        const char* next;
-        const int length = quickLine(line, run.begin, run.end, &next);
-        if (length < 0) break;
-        consumeRun(stream, static_cast<size_t>(next - run.begin));
-        st.currentLine++;
-        if (length > 0) return deliver(st, line, static_cast<uint32_t>(length));
-    }
-#endif
     for (;;) {
         Run run = bufferedRun(stream);
         char byte;
@@ -344,6 +346,26 @@ ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
         b = Builder{line};
     }
     return deliver(st, line, b.length);
+}
+
+}  // namespace
+
+ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
+#if defined(QVEK_READER_CHUNKS)
+    // Lines taken whole where they can be; the first that cannot is read from its start by runs.
+    for (;;) {
+        const Run run = bufferedRun(stream);
+        const char* next;
+        // The line past the largest count is refused by the runs, never counted here.
+        if (st.currentLine == kMaxLineCount) break;
+        const int length = quickLine(line, run.begin, run.end, &next);
+        if (length < 0) break;
+        consumeRun(stream, static_cast<size_t>(next - run.begin));
+        st.currentLine++;
+        if (length > 0) return deliver(st, line, static_cast<uint32_t>(length));
+    }
+#endif
+    return readByRuns(st, line, stream);
 }
 
 }  // namespace qvek

@@ -112,7 +112,9 @@ TEST_F(Reader, RefusesTheLineBeyond120) {
 
 TEST_F(Reader, RefusesTheLinePastTheLargestCount) {
     // Empty lines, comment lines and a last line without line feed all count.
-    for (const char* rest : {"\n\nRET\n", "* done\nRET", "RET"}) {
+    // A long rest is taken a chunk at a time, a short one a byte at a time.
+    const std::string longRest = std::string(40, '\n') + "* done, and at some length\n   RET   \n";
+    for (const std::string& rest : {std::string("\n\nRET\n"), std::string("* done\nRET"), std::string("RET"), longRest}) {
         st->currentLine = kMaxLineCount - 1;
         EXPECT_EQ(read(std::string("NOP\n") + rest), (Lines{"2147483647 NOP"})) << rest;
         EXPECT_EQ(last, TooManyLines) << rest;
