@@ -26,12 +26,12 @@ void writeConfigToolFile(const AsmState& st, FILE* out, const char* sourceName, 
         dump(st, "\n Pattern Memory Segment Data\n");
         writeHeader(out, "PATTERN", "ztkSeqPatMem", "pattern", sourceName, stamp);
         const uint32_t slots = patternSlotsWritten(st);
+        // A row to a call: formatting costs most in starting, not in the conversions.
         for (uint32_t k = 0; k < slots; k += 4) {
-            for (uint32_t j = k; j < k + 4; j++) {
-                const uint32_t value = st.patternMemory[j].value;
-                emit(st, out, "0x%4.4x 0x%4.4x ", value & 0xFFFF, value >> 16);
-            }
-            emit(st, out, "\n");
+            const PatternWord* word = &st.patternMemory[k];
+            emit(st, out, "0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x \n", word[0].value & 0xFFFF,
+                 word[0].value >> 16, word[1].value & 0xFFFF, word[1].value >> 16, word[2].value & 0xFFFF,
+                 word[2].value >> 16, word[3].value & 0xFFFF, word[3].value >> 16);
         }
         dump(st, "\n");
     }
@@ -39,12 +39,12 @@ void writeConfigToolFile(const AsmState& st, FILE* out, const char* sourceName, 
     dump(st, "\n Program Memory Segment Data\n");
     writeHeader(out, "PROGRAM", "ztkSeqPgmMem", "program", sourceName, stamp);
     const uint32_t words = programWordsWritten(st);
-    for (uint32_t w = 0; w < words;) {
-        for (int i = 0; i < 8; i++, w++) {
-            const uint8_t* nibble = &st.programImage[4 * w];
-            emit(st, out, "0x%x%x%x%x ", nibble[3], nibble[2], nibble[1], nibble[0]);
-        }
-        emit(st, out, "\n");
+    for (uint32_t w = 0; w < words; w += 8) {
+        const uint8_t* n = &st.programImage[4 * w];  // the row's 32 nibbles, each word's last first
+        emit(st, out,
+             "0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x \n", n[3], n[2],
+             n[1], n[0], n[7], n[6], n[5], n[4], n[11], n[10], n[9], n[8], n[15], n[14], n[13], n[12], n[19], n[18],
+             n[17], n[16], n[23], n[22], n[21], n[20], n[27], n[26], n[25], n[24], n[31], n[30], n[29], n[28]);
     }
 }
 

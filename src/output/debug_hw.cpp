@@ -14,8 +14,8 @@ void writeDebugHwFile(const AsmState& st, FILE* out, const char* sourceName, con
         const uint32_t slots = patternSlotsWritten(st);
         for (uint32_t k = 0; k < slots; k++) {
             const uint32_t value = st.patternMemory[k].value;
-            emit(st, out, "\n0x0001  0x%4.4x  0x%4.4x", kDebugHwPatternBase + 2 * k, value & 0xFFFF);
-            emit(st, out, "\n0x0001  0x%4.4x  0x%4.4x", kDebugHwPatternBase + 2 * k + 1, value >> 16);
+            emit(st, out, "\n0x0001  0x%4.4x  0x%4.4x\n0x0001  0x%4.4x  0x%4.4x", kDebugHwPatternBase + 2 * k,
+                 value & 0xFFFF, kDebugHwPatternBase + 2 * k + 1, value >> 16);
         }
         fputs("\n", out);
     }
