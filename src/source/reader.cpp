@@ -1,6 +1,7 @@
 #include "source/reader.h"
 
 #include <bit>
+#include <cstddef>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -208,44 +209,58 @@ constexpr bool chunksAgree() {
 }
 static_assert(chunksAgree(), "the chunk tests follow the byte table");
 
-// Reads a line that lies whole in [p, end), with 32 bytes to spare behind its
+// Reads a line that lies whole in [p, end), with 48 bytes to spare behind its
 // line end, holds nothing but kept characters, spaces and tabs before its line
-// end or comment, and leaves room in the buffer for the whole chunk each piece
+// end or comment, and leaves room in the buffer for the whole chunks each piece
 // is stored with. Returns the length of the line as stored, without a
 // terminator, and sets *next past its line end; returns -1 for any other line,
 // which take reads, leaving in the buffer what it has stored.
-// So no line it stores is too long: take refuses those, at the very character.
-static_assert(kLineBufferSize - 31 + 16 <= kMaxLineLength, "a line stored a chunk at a time is not too long");
+// The statement part is taken 32 bytes at a time, which holds most lines whole.
+constexpr uint32_t kWindow = 32;
+// A window's pieces together are at most kWindow long, and each is stored with
+// at most 15 bytes beyond it: no store reaches past kWindow + 15 from where the
+// window's first piece goes, and no line the windows store is too long, so take
+// refuses those, at the very character.
+constexpr uint32_t kWindowReach = kWindow + 15;
+static_assert(kLineBufferSize - kWindowReach + kWindow <= kMaxLineLength, "a line stored by windows is not too long");
+
+// Marks, a bit a byte, the bytes of the window at p that are all ones in the two chunk tests.
+template <typename Test>
+uint64_t windowMarks(const char* p, Test test) {
+    return marks(test(chunkAt(p))) | uint64_t{marks(test(chunkAt(p + 16)))} << 16;
+}
 
 int quickLine(char* line, const char* p, const char* end, const char** next) {
     uint32_t n = 0;
-    unsigned carry = 0;  // 1 when the byte before this chunk is a kept character
+    uint64_t carry = 0;  // 1 when the byte before this window is a kept character
     for (;;) {
-        // A chunk's stores begin at most 15 past n and are 16 long: longer lines are take's.
-        if (end - p < 32 || n + 31 > kLineBufferSize) return -1;
-        const __m128i v = chunkAt(p);
-        const unsigned blanks = marks(_mm_or_si128(bytesOf(v, ' '), bytesOf(v, '\t')));
-        const unsigned unkept = marks(_mm_or_si128(bytesBelowBang(v), bytesOf(v, '*')));
-        // The statement part in this chunk ends at the first byte neither kept nor blank.
-        const unsigned size = static_cast<unsigned>(std::countr_zero((unkept & ~blanks) | 1u << 16));
-        const unsigned inside = (1u << size) - 1;
-        const unsigned kept = ~unkept & inside;
+        // Pieces are read up to 31 + 16 bytes into the window and stored up to kWindowReach past n.
+        if (end - p < static_cast<ptrdiff_t>(kWindowReach + 1) || n + kWindowReach > kLineBufferSize) return -1;
+        const uint64_t blanks = windowMarks(p, [](__m128i v) { return _mm_or_si128(bytesOf(v, ' '), bytesOf(v, '\t')); });
+        const uint64_t unkept =
+            windowMarks(p, [](__m128i v) { return _mm_or_si128(bytesBelowBang(v), bytesOf(v, '*')); });
+        // The statement part in this window ends at the first byte neither kept nor blank.
+        const auto size = static_cast<uint32_t>(std::countr_zero((unkept & ~blanks) | uint64_t{1} << kWindow));
+        const uint64_t inside = (uint64_t{1} << size) - 1;
+        const uint64_t kept = ~unkept & inside;
         // What is stored: the characters and, of each run of blanks after one, the
-        // first blank. Runs of those are stored a chunk at a time.
-        unsigned stored = kept | (blanks & (kept << 1 | carry) & inside);
+        // first blank. Runs of those are stored a chunk at a time, the rare one past a chunk in two.
+        uint64_t stored = kept | (blanks & (kept << 1 | carry) & inside);
         while (stored != 0) {
-            const unsigned start = static_cast<unsigned>(std::countr_zero(stored));
-            const unsigned stop = start + static_cast<unsigned>(std::countr_one(stored >> start));
+            const auto start = static_cast<uint32_t>(std::countr_zero(stored));
+            const auto length = static_cast<uint32_t>(std::countr_one(stored >> start));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(line + n), storedBytes(chunkAt(p + start)));
-            n += stop - start;
-            stored &= ~0u << stop;
+            if (length > 16)
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(line + n + 16), storedBytes(chunkAt(p + start + 16)));
+            n += length;
+            stored &= ~uint64_t{0} << (start + length);
         }
-        if (size < 16) {
+        if (size < kWindow) {
             p += size;
             break;
         }
-        carry = kept >> 15;
-        p += 16;
+        carry = kept >> (kWindow - 1);
+        p += kWindow;
     }
     // The blank stored after the last character trails.
     if (n != 0 && line[n - 1] == ' ') n--;

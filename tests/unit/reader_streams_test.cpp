@@ -197,7 +197,7 @@ std::string chunkySource(std::mt19937& random) {
 TEST_F(ReaderStreams, MatchTheReferenceAChunkAtATime) {
     std::mt19937 random(16);
     // Buffers that end lines at every distance from their end, the default one and a large one.
-    const size_t sizes[] = {0, 33, 47, 64, 100, 121, 200, 65536};
+    const size_t sizes[] = {0, 33, 47, 48, 49, 64, 80, 100, 121, 200, 65536};
     for (int round = 0; round < 400; round++) {
         const std::string name = file(chunkySource(random));
         const size_t size = sizes[round % std::size(sizes)];
@@ -209,6 +209,31 @@ TEST_F(ReaderStreams, MatchTheReferenceAChunkAtATime) {
         std::fclose(mine);
         std::fclose(theirs);
         if (HasFatalFailure()) return;
+    }
+}
+
+// The digest of a file's lines, read through a buffer of size bytes (1: unbuffered).
+uint64_t digestOf(const std::string& name, size_t size) {
+    std::unique_ptr<AsmState> st = std::make_unique<AsmState>();
+    FILE* stream = std::fopen(name.c_str(), "r");
+    std::vector<char> buffer(size);
+    if (size == 1)
+        setvbuf(stream, nullptr, _IONBF, 0);
+    else
+        setvbuf(stream, buffer.data(), _IOFBF, size);
+    char line[kLineBufferSize];
+    for (ReadResult r; (r = readSourceLine(*st, line, stream)) != EndOfFile && r != ReadFailed;) {
+    }
+    std::fclose(stream);
+    return st->linesDigest;
+}
+
+TEST_F(ReaderStreams, DigestTheSameLinesAlikeHoweverTheyAreTaken) {
+    std::mt19937 random(48);
+    for (int round = 0; round < 100; round++) {
+        const std::string name = file(chunkySource(random));
+        const uint64_t bytewise = digestOf(name, 1);
+        for (size_t size : {49, 121, 65536}) ASSERT_EQ(digestOf(name, size), bytewise) << "round " << round << ", buffer " << size;
     }
 }
 
