@@ -26,8 +26,9 @@ void printListings(const AsmState& st) {
     const int width = static_cast<int>(st.labelWidth);
     if (st.definitionCount != 0) {
         dump(st, "\n\n Defined constants\n%-*s VALUE", width, "LABEL");
-        for (const Definition& d : st.definitions)
-            if (d.name[0] != '\0') dump(st, "\n%-*s  0x%x", width, d.name, static_cast<uint32_t>(d.value));
+        for (uint32_t i = 0; i < kMaxDefinitions; i++)
+            if (const char* name = definitionName(st, i); name[0] != '\0')
+                dump(st, "\n%-*s  0x%x", width, name, static_cast<uint32_t>(st.definitions[i].value));
     }
     // Listed whenever the load file carries pattern words, as the writers decide.
     if (st.patternHighWater != 0) {

@@ -45,9 +45,16 @@ enum OutputFormat : uint8_t {
     ConfigToolFormat = 1,  // option p, the default: rows of words
 };
 
+// The names of the constants lie in one pool, each entry's where it first
+// needed room: a run of short names touches a few pages of them, not a field
+// of the longest name per entry. An entry that outgrows its room moves once,
+// to room for any name, so the pool never runs out.
+constexpr uint32_t kDefinitionNamePoolSize = 1 + kMaxDefinitions * 2 * kTokenBufferSize;
+
 struct Definition {
-    char name[kTokenBufferSize] = {};  // "#NAME" as written; empty = free entry
-    int32_t value = 0;                 // the constant's 32-bit value
+    uint32_t name = 0;   // offset of "#NAME" as written in definitionNames; 0 = the empty name of a free entry
+    int32_t value = 0;   // the constant's 32-bit value
+    uint8_t room = 0;    // bytes held for the name at its offset; 0 = none yet
 };
 
 struct ProgramLabel {
@@ -75,6 +82,7 @@ using Opener = FILE* (*)(void* context, const char* name);
 struct AsmTables {
     char appendFileName[kPathBufferSize] = {};                  // file copied behind the load file; empty = none
     Definition definitions[kMaxDefinitions];                    // DEF constants, filled from entry 0
+    char definitionNames[kDefinitionNamePoolSize] = {};         // their names; byte 0 is the empty name
     ProgramLabel programLabels[kMaxProgramLabels];              // program labels in source order
     char includeNames[kMaxIncludeFiles][kPathBufferSize] = {};  // [0] = file being read now
     PatternWord patternMemory[kPatternSlots];                   // pattern image, indexed by slot
@@ -97,6 +105,7 @@ struct AsmFields {
     uint32_t programCounter = 0;                // nibble address of the next statement
     uint32_t patternPointer = 0;                // slot where the next sequential PAT searches
     uint32_t definitionCount = 0;               // used entries of definitions
+    uint32_t definitionNamesUsed = 1;           // bytes of definitionNames held, byte 0 among them
     uint32_t programHighWater = 0;              // largest programCounter after a pass-2 statement
     uint32_t patternHighWater = 0;              // largest patternPointer after a pass-1 statement
     uint32_t labelCount = 0;                    // used entries of programLabels

@@ -6,15 +6,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace qvek {
 
 // Where the names of a table lie: entry i's zero-terminated name starts at
-// first + i * stride.
+// first + i * stride, or, for a table whose names lie in a pool, at pool plus
+// the offset stored there.
 struct NameTable {
-    const char* first;  // name of entry 0
-    size_t stride;      // bytes from one entry's name to the next
-    const char* name(uint32_t entry) const { return first + entry * stride; }
+    const char* first;           // name of entry 0, or its offset in pool
+    size_t stride;               // bytes from one entry's name (or offset) to the next
+    const char* pool = nullptr;  // the pool the offsets count in; null: names in place
+    const char* name(uint32_t entry) const {
+        if (pool == nullptr) return first + entry * stride;
+        uint32_t offset;
+        std::memcpy(&offset, first + entry * stride, sizeof offset);
+        return pool + offset;
+    }
 };
 
 /// Returns the hash under which a name is indexed.

@@ -6,7 +6,9 @@ namespace qvek {
 
 namespace {
 
-NameTable definitionNames(const AsmState& st) { return {st.definitions[0].name, sizeof(Definition)}; }
+NameTable definitionNames(const AsmState& st) {
+    return {reinterpret_cast<const char*>(&st.definitions[0].name), sizeof(Definition), st.definitionNames};
+}
 NameTable patternLabels(const AsmState& st) { return {st.patternMemory[0].label, sizeof(PatternWord)}; }
 NameTable programLabelNames(const AsmState& st) { return {st.programLabels[0].name, sizeof(ProgramLabel)}; }
 
@@ -46,7 +48,23 @@ int findProgramLabel(const AsmState& st, const char* name) {
 
 void setDefinitionName(AsmState& st, uint32_t index, const char* name) {
     Definition& entry = st.definitions[index];
-    rename(st.definitionIndex, definitionNames(st), index, entry.name, sizeof entry.name, name);
+    if (definitionName(st, index)[0] != '\0') st.definitionIndex.remove(definitionNames(st), index);
+    const size_t length = strnlen(name, kTokenBufferSize - 1);
+    // An entry without room keeps the pool's empty name until it gets a name.
+    if (length == 0 && entry.room == 0) return;
+    if (length + 1 > entry.room) {
+        // First room as the name needs; beyond that, room for any name, so an entry moves once at most.
+        const uint32_t room = entry.room == 0 ? static_cast<uint32_t>(length + 1) : kTokenBufferSize;
+        static_assert(kDefinitionNamePoolSize >= 1 + kMaxDefinitions * (kTokenBufferSize + kTokenBufferSize),
+                      "every entry can take its first room and the room for any name");
+        entry.name = st.definitionNamesUsed;
+        entry.room = static_cast<uint8_t>(room);
+        st.definitionNamesUsed += room;
+    }
+    char* stored = st.definitionNames + entry.name;
+    std::memcpy(stored, name, length);
+    stored[length] = '\0';
+    if (length != 0) st.definitionIndex.add(definitionNames(st), index);
 }
 
 void setPatternLabel(AsmState& st, uint32_t slot, const char* label) {

@@ -1,7 +1,7 @@
 // The three name tables: constants, pattern labels and program labels.
 // Every lookup and every change of a stored name goes through here, so the
 // tables are indexed without their users knowing. First match wins.
-// Writes definitions[].name, patternMemory[].label, programLabels, labelCount,
+// Writes definitions[].name and room, definitionNames and definitionNamesUsed, patternMemory[].label, programLabels, labelCount,
 // labelWidth and the three name indexes.
 #pragma once
 
@@ -28,7 +28,11 @@ inline int findEntry(const AsmState& st, const char* name, OperandKind kind) {
     return -1;
 }
 
-/// Names definitions entry index (the name must fit a token).
+/// Returns the name of definitions entry index, empty for a free entry.
+inline const char* definitionName(const AsmState& st, uint32_t index) {
+    return st.definitionNames + st.definitions[index].name;
+}
+/// Names definitions entry index (a name longer than a token is cut to fit).
 void setDefinitionName(AsmState& st, uint32_t index, const char* name);
 /// Relabels a pattern slot; an empty label frees it.
 void setPatternLabel(AsmState& st, uint32_t slot, const char* label);

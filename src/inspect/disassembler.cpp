@@ -48,7 +48,7 @@ void operandText(const OperandField& field, uint32_t value, const Names& names, 
             case PatternLabel: name = patternLabelOf(names, value); break;
             case Constant: {
                 const int constant = nameConstants ? constantNamed(names, value) : -1;
-                if (constant >= 0) name = names.st->definitions[constant].name;
+                if (constant >= 0) name = definitionName(*names.st, static_cast<uint32_t>(constant));
                 break;
             }
         }
@@ -105,7 +105,7 @@ void prepareNames(Names& names, const AsmState* st, uint32_t patternSlots) {
     }
     const uint32_t definitions = st->definitionCount < kMaxDefinitions ? st->definitionCount : kMaxDefinitions;
     for (uint32_t i = 0; i < definitions; i++) {
-        const char* name = st->definitions[i].name;
+        const char* name = definitionName(*st, i);
         names.firstDefinition[i] = name[0] == '#' && findDefinition(*st, name, i + 1) == static_cast<int>(i);
     }
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/symbols.h"
+
 namespace qvek {
 
 namespace {
@@ -93,11 +95,11 @@ void writeConstants(const Inspection& in, FILE* out) {
     if (constantCount(in.names) == 0) return;
     size_t width = kMinLabelColumn;
     for (uint32_t i = 0; i < st->definitionCount && i < kMaxDefinitions; i++)
-        if (in.names.firstDefinition[i]) width = std::max(width, std::strlen(st->definitions[i].name));
+        if (in.names.firstDefinition[i]) width = std::max(width, std::strlen(definitionName(*st, i)));
     std::fprintf(out, "\nConstants\n");
     for (uint32_t i = 0; i < st->definitionCount && i < kMaxDefinitions; i++)
         if (in.names.firstDefinition[i])
-            std::fprintf(out, "  %-*s  0x%8.8x\n", static_cast<int>(width), st->definitions[i].name,
+            std::fprintf(out, "  %-*s  0x%8.8x\n", static_cast<int>(width), definitionName(*st, i),
                          static_cast<uint32_t>(st->definitions[i].value));
 }
 

@@ -4,6 +4,7 @@
 // words and rows.
 #include <cstring>
 
+#include "core/symbols.h"
 #include "inspect/listing.h"
 
 namespace qvek {
@@ -43,7 +44,7 @@ void writeConstants(const Names& names, FILE* out) {
     if (names.st == nullptr) return;
     for (uint32_t i = 0; i < names.st->definitionCount && i < kMaxDefinitions; i++)
         if (names.firstDefinition[i])
-            std::fprintf(out, "DEF %s H%8.8X\n", names.st->definitions[i].name,
+            std::fprintf(out, "DEF %s H%8.8X\n", definitionName(*names.st, i),
                          static_cast<uint32_t>(names.st->definitions[i].value));
 }
 

@@ -36,10 +36,10 @@ std::vector<Row> rowsOf(const AsmState& st, const Record& record, bool everyEntr
                         findProgramLabel(st, label.name) == static_cast<int>(i)});
     }
     for (uint32_t i = 0; i < st.definitionCount; i++) {
-        const Definition& d = st.definitions[i];
-        if (d.name[0] != '\0' || everyEntry)
-            rows.push_back({Kind::Constant, static_cast<uint32_t>(d.value), i, d.name, record.constants[i],
-                            findDefinition(st, d.name) == static_cast<int>(i)});
+        const char* name = definitionName(st, i);
+        if (name[0] != '\0' || everyEntry)
+            rows.push_back({Kind::Constant, static_cast<uint32_t>(st.definitions[i].value), i, name,
+                            record.constants[i], findDefinition(st, name) == static_cast<int>(i)});
     }
     for (uint32_t slot = 0; slot < kPatternSlots; slot++) {
         const PatternWord& word = st.patternMemory[slot];

@@ -75,8 +75,8 @@ TEST_F(Def, UndefinedNameIsSkipped) {
 TEST_F(Def, WithoutOperandTakesAnEntryNoLookupFinds) {
     ASSERT_EQ(assemble("DEF\nDEF X 5\n"), 0);
     EXPECT_EQ(st->definitionCount, 2u);
-    EXPECT_STREQ(st->definitions[0].name, "");
-    EXPECT_STREQ(st->definitions[1].name, "X");
+    EXPECT_STREQ(definitionName(*st, 0), "");
+    EXPECT_STREQ(definitionName(*st, 1), "X");
     EXPECT_EQ(st->definitions[1].value, 5);
 }
 

@@ -150,11 +150,12 @@ std::vector<std::string> namePool() {
     return pool;
 }
 
-// The lookups as a scan of the tables from entry 0 does them.
-int scan(const char* first, size_t stride, uint32_t count, const std::string& name) {
+// The lookups as a scan of the tables from entry 0 does them, entry i named nameOf(i).
+template <typename Names>
+int scan(Names nameOf, uint32_t count, const std::string& name) {
     if (name.empty()) return -1;
     for (uint32_t i = 0; i < count; i++) {
-        const char* stored = first + i * stride;
+        const char* stored = nameOf(i);
         if (stored[0] == name[0] && name == stored) return static_cast<int>(i);
     }
     return -1;
@@ -179,13 +180,13 @@ TEST_F(Symbols, IndexesAgreeWithAScanOverRandomChanges) {
             const std::string& probe = pool[pick(static_cast<uint32_t>(pool.size()))];
             const uint32_t limit = pick(kMaxDefinitions + 1);
             ASSERT_EQ(findDefinition(*st, probe.c_str(), limit),
-                      scan(st->definitions[0].name, sizeof(Definition), limit, probe))
+                      scan([&](uint32_t i) { return definitionName(*st, i); }, limit, probe))
                 << probe << " at step " << step;
             ASSERT_EQ(findPatternLabel(*st, probe.c_str()),
-                      scan(st->patternMemory[0].label, sizeof(PatternWord), kPatternSlots, probe))
+                      scan([&](uint32_t i) { return st->patternMemory[i].label; }, kPatternSlots, probe))
                 << probe << " at step " << step;
             ASSERT_EQ(findProgramLabel(*st, probe.c_str()),
-                      scan(st->programLabels[0].name, sizeof(ProgramLabel), st->labelCount, probe))
+                      scan([&](uint32_t i) { return st->programLabels[i].name; }, st->labelCount, probe))
                 << probe << " at step " << step;
         }
     }
