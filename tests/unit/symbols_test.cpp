@@ -132,6 +132,23 @@ TEST_F(Symbols, EveryTableHoldsItsFullSize) {
     EXPECT_EQ(findProgramLabel(*st, "#ONE_TOO_MANY"), -1);
 }
 
+TEST_F(Symbols, ConstantNamesOutgrowingTheirRoomStayWithinThePool) {
+    // Every entry renamed with ever longer names, past a token's length, which cuts them.
+    const std::string longest(kMaxTokenLength, 'L');
+    for (uint32_t length = 0; length <= kMaxTokenLength + 8; length += 8)
+        for (uint32_t i = 0; i < kMaxDefinitions; i++) {
+            const std::string name = "#" + std::to_string(i) + longest.substr(0, length);
+            setDefinitionName(*st, i, name.c_str());
+            ASSERT_EQ(definitionName(*st, i), name.substr(0, kMaxTokenLength)) << i;
+            ASSERT_LE(st->definitionNamesUsed, kDefinitionNamePoolSize);
+        }
+    EXPECT_EQ(findDefinition(*st, "#4095"), -1);
+    EXPECT_EQ(findDefinition(*st, ("#4095" + longest).substr(0, kMaxTokenLength).c_str()), 4095);
+    setDefinitionName(*st, 7, "");
+    EXPECT_STREQ(definitionName(*st, 7), "");
+    EXPECT_EQ(findDefinition(*st, "#7"), -1);
+}
+
 // Names from a small pool, so that entries share names, and with several
 // whose hashes fall into one bucket of every index, so that buckets chain.
 std::vector<std::string> namePool() {
