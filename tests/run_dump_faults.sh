@@ -153,6 +153,8 @@ cd .. || exit 1
 # The lookup answers each line of a pipe before the next one is written, as
 # it must behind a simulation that is still running.
 coproc lookup { "$qvekdump" --addr2line prog.qvs; }
+# Bash unsets lookup_PID once the coprocess has ended, which it may before the wait.
+lookup_pid=$lookup_PID
 answers=""
 for line in "# 10 ns: pc=0x0" "no address" "3"; do
     echo "$line" >&"${lookup[1]}"
@@ -160,7 +162,7 @@ for line in "# 10 ns: pc=0x0" "no address" "3"; do
     answers+="$answer"$'\n'
 done
 eval "exec ${lookup[1]}>&-"
-wait "$lookup_PID"
+wait "$lookup_pid"
 status=$?
 expected=$'0x000 prog.qvs:2 #L LDA H05\n?? no address in this line\n0x003 prog.qvs:3 #L+3 JMP #L\n'
 if [ "$answers" != "$expected" ] || [ $status != 0 ]; then
