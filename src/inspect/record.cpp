@@ -55,10 +55,10 @@ void endMessages(const Record& record) {
     if (record.messages != nullptr && record.messagesPrinted > 0) std::fputc('\n', record.messages);
 }
 
-SourceResult recordSource(AsmState& st, Record& record, const char* sourceName) {
+SourceResult recordSource(AsmState& st, Record& record, const char* sourceName, bool bothPasses) {
     st.observer = recordEvent;
     st.observerContext = &record;
-    return assembleSilently(st, sourceName, true);
+    return assembleSilently(st, sourceName, bothPasses);
 }
 
 }  // namespace qvek

@@ -63,8 +63,8 @@ struct Record {
 
 /// Adds what one event tells to the Record given as context (an Observer).
 void recordEvent(void* record, const AsmState& st, const AsmEvent& event);
-/// Assembles a source silently (both passes) into st and record; record.messages gets its messages.
-SourceResult recordSource(AsmState& st, Record& record, const char* sourceName);
+/// Assembles a source silently (both passes, or pass 1 alone) into st and record; record.messages gets its messages.
+SourceResult recordSource(AsmState& st, Record& record, const char* sourceName, bool bothPasses = true);
 /// Ends the messages printed, if any, with a line break, as the assembler's closing report does.
 void endMessages(const Record& record);
 /// Returns the site of a statement event: the file being read at its depth, and its line.

@@ -67,19 +67,6 @@ void noteRead(ReadFiles& files, const char* name, const FileIdentity& id, bool l
     copyText(files.readAs, sizeof files.readAs, name);
 }
 
-// What the passes tell of each include they open: the files read, and the make rule's list.
-struct IncludesRead {
-    ReadFiles* files;
-    DependencyList* list;  // null but for the make rule
-};
-
-void noteInclude(void* context, const AsmState&, const AsmEvent& event) {
-    if (event.kind != EventKind::FileEntered || event.depth == 0) return;
-    auto& includes = *static_cast<IncludesRead*>(context);
-    noteRead(*includes.files, event.file, identityOf(event.file));
-    if (includes.list != nullptr) recordInclude(includes.list, event.file);
-}
-
 int openOutput(const DumpOptions& options, const ReadFiles& files, Output& out) {
     if (options.outputName == nullptr) return 0;
     if (files.read && files.asLoadFile) {
@@ -115,31 +102,73 @@ int closeOutput(Output& out, bool succeeded) {
     return succeeded && written ? 0 : kFailureStatus;
 }
 
-// Assembles the source of --source for its names; null after reporting why there are none.
-std::unique_ptr<AsmState> sourceNames(const char* sourceName, const Inspection& inspection, ReadFiles& files) {
-    std::unique_ptr<AsmState> st(new (std::nothrow) AsmState());
-    if (st == nullptr) {
+// What the modes that assemble a source say when it cannot be opened; its own messages say why it failed.
+int reportUnassembled(SourceResult result, const char* sourceName) {
+    if (result == SourceResult::CannotOpen) report("\nERROR:- Cannot open source file %s", sourceName);
+    return kFailureStatus;
+}
+
+// A source assembled with its record, and what a mode makes of them: one
+// allocation, so that one check covers the memory of all three.
+template <typename Product>
+struct RecordedSource {
+    AsmState st;
+    Record record;
+    Product product;
+    SourceResult result = SourceResult::CannotOpen;  // how its assembly ended
+};
+
+struct NoProduct {};  // a mode that needs the assembly and its record alone
+
+// Assembles a source with its record, the assembler's messages on standard
+// error as every mode that assembles a source prints them (a source that
+// cannot be opened is said so here); null without memory, after saying so.
+template <typename Product>
+std::unique_ptr<RecordedSource<Product>> assembleAloud(const char* sourceName, bool bothPasses) {
+    std::unique_ptr<RecordedSource<Product>> source(new (std::nothrow) RecordedSource<Product>());
+    if (source == nullptr) {
         report("\nERROR:- Out of memory for the source %s !", sourceName);
         return nullptr;
     }
-    noteRead(files, sourceName, identityOf(sourceName));
-    IncludesRead includes{&files, nullptr};
-    st->observer = noteInclude;
-    st->observerContext = &includes;
-    switch (assembleSilently(*st, sourceName, true)) {
-        case SourceResult::Assembled: break;
-        case SourceResult::CannotOpen: report("\nERROR:- Cannot open source file %s", sourceName); return nullptr;
-        case SourceResult::Pass1Failed:
-        case SourceResult::Pass2Failed:
-            report("\nERROR:- Source file %s does not assemble; qvek reports why. No names taken from it !",
-                   sourceName);
-            return nullptr;
+    source->record.messages = stderr;
+    source->result = recordSource(source->st, source->record, sourceName, bothPasses);
+    endMessages(source->record);
+    reportUnassembled(source->result, sourceName);
+    return source;
+}
+
+// Holds every file an assembly read, the source first, against the output.
+// The source is the file being read, unless it stands beside a load file.
+void noteSourceFiles(ReadFiles& files, const Record& record, bool sourceIsRead = true) {
+    for (uint32_t i = 0; i < record.files.count(); i++)
+        noteRead(files, record.files.name(i), identityOf(record.files.name(i)), i == 0 && sourceIsRead);
+}
+
+// Assembles a source with its record and holds its files against the output;
+// null after saying why not (the assembler's own messages say why it failed).
+template <typename Product>
+std::unique_ptr<RecordedSource<Product>> recordOrReport(const char* sourceName, ReadFiles& files) {
+    auto source = assembleAloud<Product>(sourceName, true);
+    if (source == nullptr || source->result != SourceResult::Assembled) return nullptr;
+    noteSourceFiles(files, source->record);
+    return source;
+}
+
+// Assembles the source of --source for its names; null after reporting why there are none.
+std::unique_ptr<RecordedSource<NoProduct>> sourceNames(const char* sourceName, const Inspection& inspection,
+                                                       ReadFiles& files) {
+    auto source = assembleAloud<NoProduct>(sourceName, true);
+    if (source == nullptr || source->result == SourceResult::CannotOpen) return nullptr;
+    if (source->result != SourceResult::Assembled) {
+        report("\nERROR:- Source file %s does not assemble; qvek reports why. No names taken from it !", sourceName);
+        return nullptr;
     }
+    noteSourceFiles(files, source->record, false);
     char difference[kDifferenceTextSize];
-    if (findDifference(*st, inspection.image, difference, sizeof difference))
+    if (findDifference(source->st, inspection.image, difference, sizeof difference))
         report("\nWARNING:- Source file %s does not give load file %s: %s. Its names may be misplaced.", sourceName,
                inspection.loadName, difference);
-    return st;
+    return source;
 }
 
 int writeMode(const DumpOptions& options, const Inspection& inspection, FILE* in, FILE* out) {
@@ -187,13 +216,13 @@ int inspectOpenFile(const DumpOptions& options, FILE* in, ReadFiles& files) {
             report("\nERROR:- %s in file %s", image.error, options.fileName);
         return kFailureStatus;
     }
-    std::unique_ptr<AsmState> st;
+    std::unique_ptr<RecordedSource<NoProduct>> source;
     if (options.sourceName != nullptr) {
-        st = sourceNames(options.sourceName, *inspection, files);
-        if (st == nullptr) return kFailureStatus;
+        source = sourceNames(options.sourceName, *inspection, files);
+        if (source == nullptr) return kFailureStatus;
         inspection->sourceName = options.sourceName;
     }
-    prepareInspection(*inspection, st.get());
+    prepareInspection(*inspection, source != nullptr ? &source->st : nullptr);
     Output out;
     if (openOutput(options, files, out) < 0) return kFailureStatus;
     const bool written = writeMode(options, *inspection, in, out.stream) == 0;
@@ -227,27 +256,17 @@ int inspect(const DumpOptions& options) {
 }
 
 int makeDependencies(const DumpOptions& options) {
-    std::unique_ptr<AsmState> st(new (std::nothrow) AsmState());
-    std::unique_ptr<DependencyList> list(new (std::nothrow) DependencyList());
-    if (st == nullptr || list == nullptr) {
-        report("\nERROR:- Out of memory for the source %s !", options.fileName);
+    ReadFiles files = watchOutput(options);
+    // Pass 1 opens every include; the source is read once, as make reads it.
+    const auto source = assembleAloud<DependencyList>(options.fileName, false);
+    if (source == nullptr || source->result == SourceResult::CannotOpen) return kFailureStatus;
+    if (source->result != SourceResult::Assembled) {
+        report("\nERROR:- Source file %s does not assemble; qvek reports why. No rule written !", options.fileName);
         return kFailureStatus;
     }
-    ReadFiles files = watchOutput(options);
-    noteRead(files, options.fileName, identityOf(options.fileName), true);
-    IncludesRead includes{&files, list.get()};
-    st->observer = noteInclude;
-    st->observerContext = &includes;
-    switch (assembleSilently(*st, options.fileName, false)) {
-        case SourceResult::Assembled: break;
-        case SourceResult::CannotOpen:
-            report("\nERROR:- Cannot open source file %s", options.fileName);
-            return kFailureStatus;
-        case SourceResult::Pass1Failed:
-        case SourceResult::Pass2Failed:
-            report("\nERROR:- Source file %s does not assemble; qvek reports why. No rule written !", options.fileName);
-            return kFailureStatus;
-    }
+    noteSourceFiles(files, source->record);
+    DependencyList* list = &source->product;
+    for (uint32_t i = 1; i < source->record.files.count(); i++) recordInclude(list, source->record.files.name(i));
     if (list->overflow) {
         report("\nERROR:- Source file %s includes more than %u files. No rule written !", options.fileName,
                kMaxDependencies);
@@ -273,18 +292,6 @@ int makeDependencies(const DumpOptions& options) {
     return closeOutput(out, true);
 }
 
-// What the modes that assemble a source say when it cannot be opened; its own messages say why it failed.
-int reportUnassembled(SourceResult result, const char* sourceName) {
-    if (result == SourceResult::CannotOpen) report("\nERROR:- Cannot open source file %s", sourceName);
-    return kFailureStatus;
-}
-
-// Holds every file an assembly read, the source first, against the output.
-void noteSourceFiles(ReadFiles& files, const Record& record) {
-    for (uint32_t i = 0; i < record.files.count(); i++)
-        noteRead(files, record.files.name(i), identityOf(record.files.name(i)), i == 0);
-}
-
 int listSource(const DumpOptions& options) {
     ReadFiles files = watchOutput(options);
     std::unique_ptr<SourceListing> listing = SourceListing::create();
@@ -306,25 +313,18 @@ int listSource(const DumpOptions& options) {
 
 int mapSymbols(const DumpOptions& options) {
     ReadFiles files = watchOutput(options);
-    std::unique_ptr<AsmState> st(new (std::nothrow) AsmState());
-    std::unique_ptr<Record> record(new (std::nothrow) Record());
-    if (st == nullptr || record == nullptr) {
-        report("\nERROR:- Out of memory for the source %s !", options.fileName);
-        return kFailureStatus;
-    }
-    record->messages = stderr;
-    const SourceResult result = recordSource(*st, *record, options.fileName);
-    endMessages(*record);
-    if (result != SourceResult::Assembled) return reportUnassembled(result, options.fileName);
-    noteSourceFiles(files, *record);
+    const auto source = recordOrReport<NoProduct>(options.fileName, files);
+    if (source == nullptr) return kFailureStatus;
+    const AsmState& st = source->st;
+    const Record& record = source->record;
     Output out;
     if (openOutput(options, files, out) < 0) return kFailureStatus;
     if (options.symbols == SymbolFormat::Text) {
-        writeSymbolTable(*st, *record, out.stream);
+        writeSymbolTable(st, record, out.stream);
         return closeOutput(out, true);
     }
     // The statements are written as a second assembly's pass 2 places them, however many there are.
-    beginSymbolJson(*st, *record, options.fileName, out.stream);
+    beginSymbolJson(st, record, options.fileName, out.stream);
     JsonStatements statements{out.stream};
     std::unique_ptr<AsmState> again(new (std::nothrow) AsmState());
     bool written = again != nullptr;
@@ -338,35 +338,6 @@ int mapSymbols(const DumpOptions& options) {
     else
         report("\nERROR:- Source file %s could not be assembled a second time. No map written !", options.fileName);
     return closeOutput(out, written);
-}
-
-// A source assembled with its record, and what a mode makes of them: one
-// allocation, so that one check covers the memory of all three.
-template <typename Product>
-struct RecordedSource {
-    AsmState st;
-    Record record;
-    Product product;
-};
-
-// Assembles a source with its record, the assembler's messages on standard
-// error, and holds its files against the output; null after saying why not.
-template <typename Product>
-std::unique_ptr<RecordedSource<Product>> recordOrReport(const char* sourceName, ReadFiles& files) {
-    std::unique_ptr<RecordedSource<Product>> source(new (std::nothrow) RecordedSource<Product>());
-    if (source == nullptr) {
-        report("\nERROR:- Out of memory for the source %s !", sourceName);
-        return nullptr;
-    }
-    source->record.messages = stderr;
-    const SourceResult result = recordSource(source->st, source->record, sourceName);
-    endMessages(source->record);
-    if (result != SourceResult::Assembled) {
-        reportUnassembled(result, sourceName);
-        return nullptr;
-    }
-    noteSourceFiles(files, source->record);
-    return source;
 }
 
 int drawSource(const DumpOptions& options, ReadFiles& files) {
