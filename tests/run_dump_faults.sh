@@ -93,12 +93,15 @@ ln PATTERNS.INC hard.inc
 cp -a . ../reads.orig
 read_by() { expect 1 $'\nERROR:- Output file '"$1"' is the file '"$2"$', which this run reads. Nothing written !' "${@:3}"; }
 read_by main.qvs main.qvs "$qvekdump" --source main.qvs m.ucd -o main.qvs
+read_by hard.inc PATTERNS.INC "$qvekdump" --source main.qvs m.ucd -o hard.inc
 read_by PATTERNS.INC PATTERNS.INC "$qvekdump" --asm -s main.qvs m.ucd -o PATTERNS.INC
 read_by hard.inc PATTERNS.INC "$qvekdump" --asm -s main.qvs m.ucd -o hard.inc
 read_by COMMON.INC COMMON.INC "$qvekdump" --make-deps main.qvs -o COMMON.INC
 read_by link.inc COMMON.INC "$qvekdump" --make-deps main.qvs -o link.inc
 read_by hard.inc PATTERNS.INC "$qvekdump" --addr2line main.qvs 0 -o hard.inc
 read_by link.inc COMMON.INC "$qvekdump" --svg main.qvs -o link.inc
+read_by link.inc COMMON.INC "$qvekdump" --listing main.qvs -o link.inc
+read_by hard.inc PATTERNS.INC "$qvekdump" --symbols=json main.qvs -o hard.inc
 expect 1 $'\nERROR:- Output file m.ucd is the file being read. Nothing written !' "$qvekdump" --svg m.ucd -o m.ucd
 expect 1 $'\nERROR:- Output file ./main.qvs is the file being read. Nothing written !' \
     "$qvekdump" --make-deps main.qvs -o ./main.qvs
@@ -181,6 +184,12 @@ if [ -n "$fail_alloc" ]; then
     expect 1 $'\nERROR:- Out of memory converting prog.ucd !' nomem 2 "$qvekdump" --convert debughw prog.ucd
     expect 1 $'\nERROR:- Out of memory for the source prog.qvs !' nomem 1 "$qvekdump" --make-deps prog.qvs
     expect 1 $'\nERROR:- Out of memory for the source prog.qvs !' nomem 1 "$qvekdump" --addr2line prog.qvs 0
+    # The listing's second assembly, and the JSON map's, come after the first: no output is left behind.
+    expect 1 $'\nERROR:- Out of memory for the source prog.qvs !' nomem 1 "$qvekdump" --listing prog.qvs
+    expect 1 $'\nERROR:- Out of memory listing the source prog.qvs !' nomem 2 "$qvekdump" --listing prog.qvs -o l.lst
+    expect 1 $'\nERROR:- Source file prog.qvs could not be assembled a second time. No map written !' \
+        nomem 2 "$qvekdump" --symbols=json prog.qvs -o map.json
+    [ -e l.lst ] || [ -e map.json ] && { echo "FAILED: a listing or map left behind without memory"; failed=1; }
     # The allocator fails nothing unless told to.
     expect 0 "" nomem 0 "$qvekdump" --source prog.qvs prog.ucd
     # The assembler's state is its one large record; a static assembler cannot be preloaded.
