@@ -229,6 +229,21 @@ TEST_F(Lsp, HoverAndHintsTellWhatThePassesMade) {
     EXPECT_EQ(hints[0]["label"], "0x00D,0x00E:");
 }
 
+TEST_F(Lsp, OutlineAndWorkspaceSymbolsNameWhatThePassesEntered) {
+    write("second.qvs", "INC COMMON.INC\n");  // a second main source reading the same include
+    open("main.qvs", "INC COMMON.INC\n#LOOP LDA #ONE\nJMP #LOOP\nPAT #P 5\nLPP #P\n");
+    open("second.qvs", "INC COMMON.INC\n");
+    std::string outline;
+    for (const json& s : request("textDocument/documentSymbol", {{"textDocument", {{"uri", uri("COMMON.INC")}}}}))
+        outline += s["name"].get<std::string>() + ":" + std::to_string(s["kind"].get<int>()) + "@" +
+                   std::to_string(s["range"]["start"]["line"].get<int>()) + " ";
+    EXPECT_EQ(outline, "#ONE:14@0 #TWO:14@1 #ENTRY:12@2 ");
+    std::string found;
+    for (const json& s : request("workspace/symbol", {{"query", "o"}}))
+        found += s["name"].get<std::string>() + " ";  // each definition once, however many sources read it
+    EXPECT_EQ(found, "#ONE #TWO #LOOP ");
+}
+
 TEST(LspFrames, AnyCutOfTheStreamGivesTheSameBodies) {
     std::mt19937 rng(3);
     std::vector<std::string> bodies;
