@@ -18,6 +18,13 @@ repo=$PWD
 build=build/coverage
 minimum=${QVEK_COVERAGE_MIN:-95}
 
+# Without its npm packages the language server's Node.js client test is
+# skipped, and the lines only it reaches would count as never executed.
+if [ ! -d tests/lsp/node_modules ]; then
+    echo "coverage: run 'npm ci --prefix tests/lsp' first, or the language server's client test is skipped"
+    exit 1
+fi
+
 cmake --preset coverage > /dev/null
 # Counts of an earlier build would not match the new objects.
 find "$build" -name '*.gcda' -delete
