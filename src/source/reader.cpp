@@ -322,9 +322,12 @@ ReadResult deliver(AsmState& st, char* line, uint32_t length) {
     return LineRead;
 }
 
-}  // namespace
-
-namespace {
+// Counts the line that just ended; false for the line past the largest count, which stays uncounted.
+bool countLine(AsmState& st) {
+    if (st.currentLine == kMaxLineCount) return false;
+    st.currentLine++;
+    return true;
+}
 
 // The line from its start, a run of the stream's buffer at a time, or a byte at
 // a time through getc_unlocked: every line the chunks do not take.
@@ -341,8 +344,7 @@ __attribute__((noinline)) ReadResult readByRuns(AsmState& st, char* line, FILE* 
                 if (ferror(stream)) return ReadFailed;
                 if (b.length == 0) return EndOfFile;
                 // A last line without a line feed is a line like any other.
-                if (st.currentLine == kMaxLineCount) return TooManyLines;
-                st.currentLine++;
+                if (!countLine(st)) return TooManyLines;
                 break;
             }
             byte = static_cast<char>(c);
@@ -352,9 +354,7 @@ __attribute__((noinline)) ReadResult readByRuns(AsmState& st, char* line, FILE* 
         const size_t used = take(b, run.begin, run.end, &outcome);
         if (buffered) consumeRun(stream, used);
         if (outcome == Outcome::Continues) continue;
-        // Counted once a line ends, never past the largest count.
-        if (st.currentLine == kMaxLineCount) return TooManyLines;
-        st.currentLine++;
+        if (!countLine(st)) return TooManyLines;
         if (outcome == Outcome::TooLong) return LineTooLong;
         if (outcome == Outcome::ZeroByte) return ZeroByte;
         if (b.length > 0) break;
