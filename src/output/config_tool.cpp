@@ -40,11 +40,10 @@ void writeConfigToolFile(const AsmState& st, FILE* out, const char* sourceName, 
     writeHeader(out, "PROGRAM", "ztkSeqPgmMem", "program", sourceName, stamp);
     const uint32_t words = programWordsWritten(st);
     for (uint32_t w = 0; w < words; w += 8) {
-        const uint8_t* n = &st.programImage[4 * w];  // the row's 32 nibbles, each word's last first
-        emit(st, out,
-             "0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x 0x%x%x%x%x \n", n[3], n[2],
-             n[1], n[0], n[7], n[6], n[5], n[4], n[11], n[10], n[9], n[8], n[15], n[14], n[13], n[12], n[19], n[18],
-             n[17], n[16], n[23], n[22], n[21], n[20], n[27], n[26], n[25], n[24], n[31], n[30], n[29], n[28]);
+        // A word's four digits as one conversion: each nibble is below 16, so "%4.4x" writes what four "%x" would.
+        emit(st, out, "0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x 0x%4.4x \n", programWord(st, w),
+             programWord(st, w + 1), programWord(st, w + 2), programWord(st, w + 3), programWord(st, w + 4),
+             programWord(st, w + 5), programWord(st, w + 6), programWord(st, w + 7));
     }
 }
 

@@ -25,9 +25,7 @@ void writeDebugHwFile(const AsmState& st, FILE* out, const char* sourceName, con
         fprintf(out, " via %s Version %s\n#", kAssemblerName, kAssemblerVersion);
         const uint32_t words = programWordsWritten(st);
         for (uint32_t w = 0; w < words; w++) {
-            const uint8_t* nibble = &st.programImage[4 * w];
-            emit(st, out, "\n0x0001  0x%4.4x  0x%1x%1x%1x%1x", kDebugHwProgramBase + w, nibble[3], nibble[2], nibble[1],
-                 nibble[0]);
+            emit(st, out, "\n0x0001  0x%4.4x  0x%4.4x", kDebugHwProgramBase + w, programWord(st, w));
         }
         fputs("\n# END OF PROGRAM SEGMENT\n", out);
     }

@@ -32,6 +32,11 @@ void writeConfigToolFile(const AsmState& st, FILE* out, const char* sourceName, 
 uint32_t patternSlotsWritten(const AsmState& st);
 /// Returns how many 16-bit program words both layouts write: programHighWater / 4 + 1.
 uint32_t programWordsWritten(const AsmState& st);
+/// Returns program word w, its four nibbles (0 to 15 each) with the first stored as the least significant.
+inline unsigned programWord(const AsmState& st, uint32_t w) {
+    const uint8_t* n = &st.programImage[4 * w];
+    return static_cast<unsigned>(n[3] << 12 | n[2] << 8 | n[1] << 4 | n[0]);
+}
 /// Returns count as a percentage of capacity, taken up to the next whole number, as the closing report shows it.
 unsigned usagePercent(uint32_t count, uint32_t capacity);
 /// Warns once for each labelled pattern word in a slot the load file will not reach.
