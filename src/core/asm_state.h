@@ -108,6 +108,7 @@ struct AsmFields {
     uint32_t definitionNamesUsed = 1;           // bytes of definitionNames held, byte 0 among them
     uint32_t programHighWater = 0;              // largest programCounter after a pass-2 statement
     uint32_t patternHighWater = 0;              // largest patternPointer after a pass-1 statement
+    uint32_t patternLabelEnd = 0;               // one past the highest slot ever labelled: none beyond
     uint32_t labelCount = 0;                    // used entries of programLabels
     int32_t warningCount = 0;                   // warnings issued, printed or not
     int32_t errorCount = 0;                     // errors issued, printed or not

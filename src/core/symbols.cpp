@@ -70,6 +70,7 @@ void setDefinitionName(AsmState& st, uint32_t index, const char* name) {
 void setPatternLabel(AsmState& st, uint32_t slot, const char* label) {
     PatternWord& word = st.patternMemory[slot];
     rename(st.patternLabelIndex, patternLabels(st), slot, word.label, sizeof word.label, label);
+    if (word.label[0] != '\0' && slot >= st.patternLabelEnd) st.patternLabelEnd = slot + 1;
 }
 
 int addProgramLabel(AsmState& st, const char* name, uint32_t address) {

@@ -29,7 +29,8 @@ unsigned usagePercent(uint32_t count, uint32_t capacity) {
 }
 
 void warnUnloadedPatterns(AsmState& st) {
-    for (uint32_t slot = patternSlotsWritten(st); slot < kPatternSlots; slot++) {
+    // Up to the last slot ever labelled only: the pages of the rest have never been written.
+    for (uint32_t slot = patternSlotsWritten(st); slot < st.patternLabelEnd && slot < kPatternSlots; slot++) {
         const PatternWord& word = st.patternMemory[slot];
         if (word.label[0] == '\0') continue;
         warning(st,
