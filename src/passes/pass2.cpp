@@ -64,11 +64,32 @@ int carryOut(AsmState& st, StatementCode code, const Statement& s) {
     }
 }
 
+// The operand tokens pass 2 reads in each statement: an instruction's target,
+// ORG's memory and address, INC's file name. Other operands are not split.
+struct OperandsRead {
+    uint8_t last[256] = {};  // by StatementCode: the last operand token read, 0 for none
+    constexpr OperandsRead() {
+        for (const Keyword& k : kKeywords) {
+            const InstructionFormat& format = kFormats[static_cast<int>(k.layout)];
+            uint8_t& n = last[static_cast<uint8_t>(k.code)];
+            for (uint8_t i = 0; i < format.fieldCount; i++)
+                if (format.fields[i].pass == 2 && format.fields[i].operand > n) n = format.fields[i].operand;
+        }
+        last[static_cast<uint8_t>(StatementCode::Org)] = 2;
+        last[static_cast<uint8_t>(StatementCode::Inc)] = 1;
+    }
+};
+constexpr OperandsRead kOperandsRead;
+
 // One line; returns 0, or -1 after a failure that ends the pass.
 int fillLine(AsmState& st, char* line, Statement& s) {
-    if (splitStatement(st, line, s, 2, 2) < 0) return -1;
+    if (splitHead(st, line, s) < 0) return -1;
+    // An observer is told of the first two operands of every line.
+    if (st.observer != nullptr && splitOperands(st, s, 2) < 0) return -1;
     if (isShortWord(s.word)) return 0;
-    if (carryOut(st, lookupKeyword(s.word), s) < 0) return -1;
+    const StatementCode code = lookupKeyword(s.word);
+    if (splitOperands(st, s, kOperandsRead.last[static_cast<uint8_t>(code)]) < 0) return -1;
+    if (carryOut(st, code, s) < 0) return -1;
     // Only a source that changed since pass 1 can get here; its image would be wrong.
     if (st.programCounter >= kProgramNibbles)
         return error(st,

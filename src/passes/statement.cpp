@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -75,7 +76,8 @@ bool takeToken(char** cursor, const char** field) {
 int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
     if (st.observer != nullptr) observeFile(st, EventKind::FileEntered, true);
     char* line = static_cast<char*>(st.allocate(kLineSpace));
-    Statement* s = static_cast<Statement*>(st.allocate(sizeof(Statement)));
+    void* statement = st.allocate(sizeof(Statement));
+    Statement* s = statement != nullptr ? new (statement) Statement : nullptr;
     // A stream buffer many times the default: a source is read with a few large reads, not many small ones.
     char* buffer = static_cast<char*>(st.allocate(kStreamBufferSize));
     int result;
@@ -118,26 +120,40 @@ int nextSourceLine(AsmState& st, char* line, FILE* stream) {
 
 bool isShortWord(const char* word) { return word[0] == '\0' || word[1] == '\0' || word[2] == '\0'; }
 
-int splitStatement(AsmState& st, char* line, Statement& s, uint32_t operands, uint32_t labelOperands) {
+namespace {
+
+int tokenTooLong(AsmState& st) {
+    return error(st, "\nERROR:- Token longer than %u characters on line %3.3d in file %s. Assembly stopped.",
+                 kMaxTokenLength, st.currentLine, st.includeNames[0]);
+}
+
+}  // namespace
+
+int splitHead(AsmState& st, char* line, Statement& s) {
     s.label = "";
     s.word = "";
     for (const char*& operand : s.operands) operand = "";
+    s.operandCount = 0;
     s.hasLabel = line[0] == '#';
-
-    char* cursor = line;
-    bool fits = true;
-    if (s.hasLabel) {
-        fits = takeToken(&cursor, &s.label);
-        operands = labelOperands;
-    }
-    if (fits) fits = takeToken(&cursor, &s.word);
-    // Past the end of the line every further token is empty, as the fields already are.
-    for (uint32_t i = 1; fits && i <= operands && i <= kMaxOperands && *cursor != '\0'; i++)
-        fits = takeToken(&cursor, &s.operands[i]);
-    if (!fits)
-        return error(st, "\nERROR:- Token longer than %u characters on line %3.3d in file %s. Assembly stopped.",
-                     kMaxTokenLength, st.currentLine, st.includeNames[0]);
+    s.rest = line;
+    if (s.hasLabel && !takeToken(&s.rest, &s.label)) return tokenTooLong(st);
+    if (!takeToken(&s.rest, &s.word)) return tokenTooLong(st);
     return 0;
+}
+
+int splitOperands(AsmState& st, Statement& s, uint32_t last) {
+    if (last > kMaxOperands) last = kMaxOperands;
+    // Past the end of the line every further token is empty, as the fields already are.
+    while (s.operandCount < last && *s.rest != '\0') {
+        if (!takeToken(&s.rest, &s.operands[s.operandCount + 1])) return tokenTooLong(st);
+        s.operandCount++;
+    }
+    return 0;
+}
+
+int splitStatement(AsmState& st, char* line, Statement& s, uint32_t operands, uint32_t labelOperands) {
+    if (splitHead(st, line, s) < 0) return -1;
+    return splitOperands(st, s, s.hasLabel ? labelOperands : operands);
 }
 
 bool isTargetFile(const AsmState& st, FILE* stream) {

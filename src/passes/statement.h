@@ -20,12 +20,17 @@ constexpr uint32_t kLineSpace = kLineBufferSize + kLineSlack;
 // The tokens of a line, each a string within the line itself; a field without
 // a token is empty. They last until the next line is read into the buffer.
 struct Statement {
-    const char* label;                       // "#LABEL" on a label line, else empty
-    const char* word;                        // the statement word
+    const char* label = "";                  // "#LABEL" on a label line, else empty
+    const char* word = "";                   // the statement word
     const char* operands[kMaxOperands + 1];  // operand tokens 1 to 16; [0] unused
-    bool hasLabel;                           // the line began with '#'
-    int32_t labelEntry;                      // pass 1 only: the programLabels entry of the label, or -1
-    int32_t filled;                          // pass 1 only: the entry DEF or the slot PAT filled, or -1
+    uint32_t operandCount = 0;               // operand tokens split so far: the fields beyond are empty
+    char* rest = nullptr;                    // the line past the last token taken
+    bool hasLabel = false;                   // the line began with '#'
+    int32_t labelEntry = -1;                 // pass 1 only: the programLabels entry of the label, or -1
+    int32_t filled = -1;                     // pass 1 only: the entry DEF or the slot PAT filled, or -1
+    Statement() {
+        for (const char*& operand : operands) operand = "";
+    }
 };
 
 // The statement loop of one pass over one file, given its line buffer and statement.
@@ -40,6 +45,10 @@ int nextSourceLine(AsmState& st, char* line, FILE* stream);
 /// taken with a zero byte, at most `operands` operand tokens (a label line at most `labelOperands`);
 /// returns 0, or -1 after reporting a token over 80 characters.
 int splitStatement(AsmState& st, char* line, Statement& s, uint32_t operands, uint32_t labelOperands);
+/// Splits only the label and the statement word, as splitStatement does; the operands wait for splitOperands.
+int splitHead(AsmState& st, char* line, Statement& s);
+/// Splits the line's further operand tokens up to operand `last`; returns 0, or -1 as splitStatement does.
+int splitOperands(AsmState& st, Statement& s, uint32_t last);
 /// Tells whether a word is shorter than three characters, as no statement word is.
 bool isShortWord(const char* word);
 /// Opens an INC file and enters its include level; returns 0, or -1 after reporting why not.
