@@ -98,7 +98,8 @@ int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
     return result;
 }
 
-int nextSourceLine(AsmState& st, char* line, FILE* stream) {
+// Inlined into both pass loops by link-time optimisation (see CMakeLists.txt).
+__attribute__((always_inline)) int nextSourceLine(AsmState& st, char* line, FILE* stream) {
     switch (readSourceLine(st, line, stream)) {
         case LineRead: return 1;
         case EndOfFile: return 0;

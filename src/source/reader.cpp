@@ -365,7 +365,8 @@ __attribute__((noinline)) ReadResult readByRuns(AsmState& st, char* line, FILE* 
 
 }  // namespace
 
-ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
+// Inlined into both pass loops by link-time optimisation (see CMakeLists.txt).
+__attribute__((always_inline)) ReadResult readSourceLine(AsmState& st, char* line, FILE* stream) {
 #if defined(QVEK_READER_CHUNKS)
     // Lines taken whole where they can be; the first that cannot is read from its start by runs.
     for (;;) {
