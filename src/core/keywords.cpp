@@ -34,34 +34,54 @@ constexpr uint32_t wordLength(const char* word) {
     return length;
 }
 
+// A slot for every statement word, each its own: a lookup compares once. The
+// multiplier that spreads the words so is searched for when the table is built,
+// through a fixed sequence of odd numbers; a new word that no multiplier fits
+// fails the build.
 struct WordTable {
     static constexpr uint32_t kSlots = 64;
+    static constexpr uint32_t kSlotBits = 6;
+    uint32_t multiplier = 0;
     uint32_t packed[kSlots] = {};  // 0 = free: no statement word is empty
     StatementCode code[kSlots] = {};
-    static constexpr uint32_t slotOf(uint32_t packed) { return (packed * 2654435761u) >> 26; }
-    constexpr WordTable() {
+    constexpr uint32_t slotOf(uint32_t word) const { return (word * multiplier) >> (32 - kSlotBits); }
+    constexpr bool fill(uint32_t tried) {
+        multiplier = tried;
+        for (uint32_t& p : packed) p = 0;
         for (const Keyword& k : kKeywords) {
             const uint32_t length = wordLength(k.word);
             if (length == 0 || length > kLongestWord) throw "statement words are 1 to 4 characters";
-            uint32_t slot = slotOf(packWord(k.word, length));
-            while (packed[slot] != 0) slot = (slot + 1) % kSlots;
+            const uint32_t slot = slotOf(packWord(k.word, length));
+            if (packed[slot] != 0) return false;
             packed[slot] = packWord(k.word, length);
             code[slot] = k.code;
         }
+        return true;
+    }
+    constexpr WordTable() {
+        uint32_t tried = 2654435761u;
+        for (int attempt = 0; !fill(tried | 1); attempt++, tried = tried * 1664525u + 1013904223u)
+            if (attempt == 100000) throw "no multiplier gives every statement word a slot of its own";
     }
 };
 constexpr WordTable kWordTable;
+static_assert((1u << WordTable::kSlotBits) == WordTable::kSlots);
 
 }  // namespace
+
+StatementCode lookupKeyword(const char* word, uint32_t length) {
+    if (length == 0 || length > kLongestWord) return StatementCode::NotAStatement;
+    // Most words are three characters long: those are packed without a loop.
+    const auto byte = [word](uint32_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(word[i])); };
+    const uint32_t packed = length == 3 ? byte(0) | byte(1) << 8 | byte(2) << 16 : packWord(word, length);
+    const uint32_t slot = kWordTable.slotOf(packed);
+    return kWordTable.packed[slot] == packed ? kWordTable.code[slot] : StatementCode::NotAStatement;
+}
 
 StatementCode lookupKeyword(const char* word) {
     uint32_t length = 0;
     while (length <= kLongestWord && word[length] != '\0') length++;
-    if (length == 0 || length > kLongestWord) return StatementCode::NotAStatement;
-    const uint32_t packed = packWord(word, length);
-    for (uint32_t slot = WordTable::slotOf(packed); kWordTable.packed[slot] != 0; slot = (slot + 1) % WordTable::kSlots)
-        if (kWordTable.packed[slot] == packed) return kWordTable.code[slot];
-    return StatementCode::NotAStatement;
+    return lookupKeyword(word, length);
 }
 
 const InstructionFormat* instructionFormat(StatementCode code) {

@@ -110,6 +110,8 @@ static_assert(sizeof kFormats / sizeof kFormats[0] == static_cast<int>(Layout::J
 
 /// Returns the StatementCode of an upper-cased word, NotAStatement for any other word.
 StatementCode lookupKeyword(const char* word);
+/// The same for a word whose length is known, as a split line gives it.
+StatementCode lookupKeyword(const char* word, uint32_t length);
 /// Returns the format of an instruction, or null for directives, operators and other words.
 const InstructionFormat* instructionFormat(StatementCode code);
 /// Returns the opcode nibble an instruction stores at its first address.

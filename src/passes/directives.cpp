@@ -96,7 +96,7 @@ int defineConstant(AsmState& st, const Statement& s) {
 
     for (uint32_t i = 2; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) {
         const char* token = s.operands[i];
-        const StatementCode code = lookupKeyword(token);
+        const StatementCode code = lookupKeyword(token, s.operandLengths[i]);
         if (code == StatementCode::Not) {
             inverting = !inverting;
             continue;

@@ -71,8 +71,8 @@ int assembleLine(AsmState& st, char* line, Statement& s) {
         s.labelEntry = registerLabel(st, s.label);
         if (s.labelEntry < 0) return -1;
     }
-    if (isShortWord(s.word)) return 0;
-    const int filled = carryOut(st, lookupKeyword(s.word), s);
+    if (s.wordLength < 3) return 0;  // no statement word is shorter
+    const int filled = carryOut(st, lookupKeyword(s.word, s.wordLength), s);
     if (filled < 0) return -1;
     s.filled = filled;
     if (st.programCounter >= kProgramNibbles)

@@ -57,18 +57,25 @@ const char* tokenEnd(const char* p) {
 #endif
 
 // Ends the token at *cursor, after any separators, with a zero byte where it
-// stands, points field at it and moves *cursor past it. Returns false, the
-// field left as it was, when the token is longer than kMaxTokenLength.
-bool takeToken(char** cursor, const char** field) {
+// stands, points field at it, sets *length and moves *cursor past it. Returns
+// false, the field left as it was, when the token is longer than kMaxTokenLength.
+bool takeToken(char** cursor, const char** field, uint8_t* length) {
     char* p = *cursor;
     while (isSeparator(*p)) p++;
     char* const end = const_cast<char*>(tokenEnd(p));
     if (end - p > kMaxTokenLength) return false;
+    static_assert(kMaxTokenLength <= UINT8_MAX, "a token's length fits its field");
     *field = p;
+    *length = static_cast<uint8_t>(end - p);
     // The line's own end stays where the next token is looked for.
     *cursor = *end != '\0' ? end + 1 : end;
     *end = '\0';
     return true;
+}
+
+int tokenTooLong(AsmState& st) {
+    return error(st, "\nERROR:- Token longer than %u characters on line %3.3d in file %s. Assembly stopped.",
+                 kMaxTokenLength, st.currentLine, st.includeNames[0]);
 }
 
 }  // namespace
@@ -121,24 +128,17 @@ __attribute__((always_inline)) int nextSourceLine(AsmState& st, char* line, FILE
 
 bool isShortWord(const char* word) { return word[0] == '\0' || word[1] == '\0' || word[2] == '\0'; }
 
-namespace {
-
-int tokenTooLong(AsmState& st) {
-    return error(st, "\nERROR:- Token longer than %u characters on line %3.3d in file %s. Assembly stopped.",
-                 kMaxTokenLength, st.currentLine, st.includeNames[0]);
-}
-
-}  // namespace
-
 int splitHead(AsmState& st, char* line, Statement& s) {
     s.label = "";
     s.word = "";
+    s.wordLength = 0;
     for (const char*& operand : s.operands) operand = "";
     s.operandCount = 0;
     s.hasLabel = line[0] == '#';
     s.rest = line;
-    if (s.hasLabel && !takeToken(&s.rest, &s.label)) return tokenTooLong(st);
-    if (!takeToken(&s.rest, &s.word)) return tokenTooLong(st);
+    uint8_t labelLength;
+    if (s.hasLabel && !takeToken(&s.rest, &s.label, &labelLength)) return tokenTooLong(st);
+    if (!takeToken(&s.rest, &s.word, &s.wordLength)) return tokenTooLong(st);
     return 0;
 }
 
@@ -146,7 +146,8 @@ int splitOperands(AsmState& st, Statement& s, uint32_t last) {
     if (last > kMaxOperands) last = kMaxOperands;
     // Past the end of the line every further token is empty, as the fields already are.
     while (s.operandCount < last && *s.rest != '\0') {
-        if (!takeToken(&s.rest, &s.operands[s.operandCount + 1])) return tokenTooLong(st);
+        const uint32_t next = s.operandCount + 1;
+        if (!takeToken(&s.rest, &s.operands[next], &s.operandLengths[next])) return tokenTooLong(st);
         s.operandCount++;
     }
     return 0;

@@ -23,6 +23,8 @@ struct Statement {
     const char* label = "";                  // "#LABEL" on a label line, else empty
     const char* word = "";                   // the statement word
     const char* operands[kMaxOperands + 1];  // operand tokens 1 to 16; [0] unused
+    uint8_t wordLength = 0;                  // characters of word
+    uint8_t operandLengths[kMaxOperands + 1] = {};  // characters of each operand token split
     uint32_t operandCount = 0;               // operand tokens split so far: the fields beyond are empty
     char* rest = nullptr;                    // the line past the last token taken
     bool hasLabel = false;                   // the line began with '#'
