@@ -264,22 +264,22 @@ int quickLine(char* line, const char* p, const char* end, const char** next) {
     }
     // The blank stored after the last character trails.
     if (n != 0 && line[n - 1] == ' ') n--;
-    // The statement part ends at a comment or at the line end, and the line end is the first at or after p
-    // in both cases: looked for without asking which, as lines with and without comments come in no order.
-    if (*p != '*' && *p != kBytes.lineEnd) return -1;
-    // Comments are short: their line end is looked for here, a chunk at a time, while it lies in the run.
-    for (;; p += 16) {
-        if (end - p < 16) {
-            const void* lineEnd = std::memchr(p, kBytes.lineEnd, static_cast<size_t>(end - p));
-            if (lineEnd == nullptr) return -1;
-            p = static_cast<const char*>(lineEnd);
-            break;
-        }
-        if (const unsigned ends = marks(bytesOf(chunkAt(p), kBytes.lineEnd)); ends != 0) {
-            p += std::countr_zero(ends);
-            break;
+    if (*p == '*') {
+        // Comments are short: their line end is looked for here, a chunk at a time, while it lies in the run.
+        for (;; p += 16) {
+            if (end - p < 16) {
+                const void* lineEnd = std::memchr(p, kBytes.lineEnd, static_cast<size_t>(end - p));
+                if (lineEnd == nullptr) return -1;
+                p = static_cast<const char*>(lineEnd);
+                break;
+            }
+            if (const unsigned ends = marks(bytesOf(chunkAt(p), kBytes.lineEnd)); ends != 0) {
+                p += std::countr_zero(ends);
+                break;
+            }
         }
     }
+    if (*p != kBytes.lineEnd) return -1;
     *next = p + 1;
     return static_cast<int>(n);
 }
