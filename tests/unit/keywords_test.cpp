@@ -64,6 +64,7 @@ TEST(Keywords, EveryShortWordIsLookedUpAsInTheList) {
     for (const std::string& word : words) {
         const StatementCode code = lookupKeyword(word.c_str());
         ASSERT_EQ(code, listed(word)) << '"' << word << '"';
+        ASSERT_EQ(lookupKeyword(word.c_str(), static_cast<uint32_t>(word.size())), code) << '"' << word << '"';
         found += code != StatementCode::NotAStatement;
     }
     EXPECT_EQ(found, kKeywordCount);
