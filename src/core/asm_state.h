@@ -85,6 +85,7 @@ struct AsmTables {
     char definitionNames[kDefinitionNamePoolSize] = {};         // their names; byte 0 is the empty name
     ProgramLabel programLabels[kMaxProgramLabels];              // program labels in source order
     char includeNames[kMaxIncludeFiles][kPathBufferSize] = {};  // [0] = file being read now
+    char lastRegularInclude[kPathBufferSize] = {};              // INC name last opened from disk as a plain file
     PatternWord patternMemory[kPatternSlots];                   // pattern image, indexed by slot
     // The names of the three tables are stored through core/symbols.h only, which
     // keeps each table's index in step with it.

@@ -10,6 +10,7 @@
 #endif
 
 #include "core/messages.h"
+#include "core/symbols.h"
 #include "passes/observed.h"
 #include "source/files.h"
 #include "source/includes.h"
@@ -158,23 +159,35 @@ int splitStatement(AsmState& st, char* line, Statement& s, uint32_t operands, ui
     return splitOperands(st, s, s.hasLabel ? labelOperands : operands);
 }
 
-bool isTargetFile(const AsmState& st, FILE* stream) {
-    if (!st.targetKnown) return false;
-    const FileIdentity id = identityOf(stream);
-    return id.known && id.device == st.targetDevice && id.inode == st.targetInode;
+namespace {
+
+bool isTarget(const AsmState& st, const FileIdentity& id) {
+    return st.targetKnown && id.known && id.device == st.targetDevice && id.inode == st.targetInode;
 }
+
+}  // namespace
+
+bool isTargetFile(const AsmState& st, FILE* stream) { return st.targetKnown && isTarget(st, identityOf(stream)); }
 
 int openInclude(AsmState& st, const char* name, FILE** stream) {
     // Opening a pipe waits for a writer, and pass 2 would wait for a second one; a device may read otherwise.
     *stream = nullptr;
-    if (const char* kind = kindRefused(st, name))
+    // A name that was a plain file when last included is opened without asking first what it is, which
+    // costs a walk of its path: the opening does not wait, and what it opened is checked instead.
+    const bool again = st.opener == nullptr && std::strcmp(name, st.lastRegularInclude) == 0;
+    const char* kind = nullptr;
+    FileIdentity id;
+    if (again)
+        *stream = reopenRegular(name, &kind, &id);
+    else if ((kind = kindRefused(st, name)) == nullptr && (*stream = openSource(st, name)) != nullptr)
+        id = identityOf(*stream);
+    if (kind != nullptr)
         return error(st,
                      "\nERROR:- Include file %s on line %3.3d in file %s is %s, which cannot be read on both "
                      "passes !",
                      name, st.currentLine, st.includeNames[0], kind);
-    *stream = openSource(st, name);
     if (*stream == nullptr) return error(st, "\nERROR:- Could not open include file %s !", name);
-    if (isTargetFile(st, *stream)) {
+    if (isTarget(st, id)) {
         std::fclose(*stream);
         st.targetIncluded = true;
         return error(st, "\nERROR:- Include file %s on line %3.3d in file %s is the target file !", name,
@@ -184,6 +197,7 @@ int openInclude(AsmState& st, const char* name, FILE** stream) {
         std::fclose(*stream);
         return error(st, "\nERROR:- INCLUDE Level Overflow. Only 16 levels supported !");
     }
+    if (st.opener == nullptr) copyText(st.lastRegularInclude, kPathBufferSize, id.regular ? name : "");
     return 0;
 }
 

@@ -21,6 +21,17 @@ FileIdentity identityFrom(const struct stat& info) {
 
 constexpr char kNullDevice[] = "/dev/null";
 
+// The kind of file kindReadOnce names, from what stat or fstat said of it.
+const char* kindOf(const struct stat& info) {
+    if (S_ISFIFO(info.st_mode)) return "a pipe";
+    if (S_ISSOCK(info.st_mode)) return "a socket";
+    if (!S_ISCHR(info.st_mode) && !S_ISBLK(info.st_mode)) return nullptr;
+    // The null device reads as empty every time, under any of its names.
+    struct stat null;
+    if (S_ISCHR(info.st_mode) && stat(kNullDevice, &null) == 0 && null.st_rdev == info.st_rdev) return nullptr;
+    return "a device";
+}
+
 }  // namespace
 
 FileIdentity identityOf(const char* name) {
@@ -40,13 +51,24 @@ bool sameFile(const FileIdentity& a, const FileIdentity& b) {
 const char* kindReadOnce(const char* name) {
     struct stat info;
     if (stat(name, &info) != 0) return nullptr;  // opening it says why not
-    if (S_ISFIFO(info.st_mode)) return "a pipe";
-    if (S_ISSOCK(info.st_mode)) return "a socket";
-    if (!S_ISCHR(info.st_mode) && !S_ISBLK(info.st_mode)) return nullptr;
-    // The null device reads as empty every time, under any of its names.
-    struct stat null;
-    if (S_ISCHR(info.st_mode) && stat(kNullDevice, &null) == 0 && null.st_rdev == info.st_rdev) return nullptr;
-    return "a device";
+    return kindOf(info);
+}
+
+FILE* reopenRegular(const char* name, const char** kind, FileIdentity* id) {
+    *kind = nullptr;
+    // Not waiting for a writer, should the name be a pipe by now, nor taking a terminal as the controlling one.
+    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    FILE* stream = nullptr;
+    if (fstat(fd, &info) == 0 && (*kind = kindOf(info)) == nullptr && fcntl(fd, F_SETFL, 0) == 0)
+        stream = fdopen(fd, "r");
+    if (stream == nullptr) {
+        close(fd);
+        return nullptr;
+    }
+    *id = identityFrom(info);
+    return stream;
 }
 
 bool guardStandardDescriptors() {

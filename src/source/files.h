@@ -27,6 +27,11 @@ bool sameFile(const FileIdentity& a, const FileIdentity& b);
 /// twice need not give the same text, or returns null: regular files, folders, /dev/null, no file.
 const char* kindReadOnce(const char* name);
 
+/// Opens for reading a name that was a regular file when it was last opened, without asking first
+/// what it is: without waiting, as for a pipe, and refusing afterwards (*kind set, null returned) what
+/// kindReadOnce would name. Sets *id from the open file; null with *kind null when it cannot be opened.
+FILE* reopenRegular(const char* name, const char** kind, FileIdentity* id);
+
 /// Opens /dev/null on each of descriptors 0, 1 and 2 that is closed, so that no file the program
 /// opens later takes its place; returns false when one could not be opened.
 bool guardStandardDescriptors();
