@@ -10,12 +10,24 @@ namespace {
 
 constexpr uint64_t kMaxMagnitude = 0xFFFFFFFFull;
 
+// The value of every byte as a digit, 16 or more for a byte that is none: one
+// lookup a digit, as hexadecimal numbers mix letters and figures at random.
+struct DigitTable {
+    uint8_t value[256] = {};
+    constexpr DigitTable() {
+        for (int c = 0; c < 256; c++) {
+            value[c] = 16;
+            if (c >= '0' && c <= '9') value[c] = static_cast<uint8_t>(c - '0');
+            else if (c >= 'A' && c <= 'F') value[c] = static_cast<uint8_t>(c - 'A' + 10);
+            else if (c >= 'a' && c <= 'f') value[c] = static_cast<uint8_t>(c - 'a' + 10);
+        }
+    }
+};
+constexpr DigitTable kDigits;
+
 int digitValue(char c, unsigned base) {
-    int d = -1;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else if (c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    return d >= 0 && static_cast<unsigned>(d) < base ? d : -1;
+    const unsigned d = kDigits.value[static_cast<unsigned char>(c)];
+    return d < base ? static_cast<int>(d) : -1;
 }
 
 // The scan of "%d" or "%X": a sign, for base 16 an optional 0X, then digits up to
