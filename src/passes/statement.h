@@ -1,7 +1,8 @@
 // What both passes share to read a statement: the next line with its faults
 // reported, the split into label, statement word and operand tokens, and the
 // opening of an INC file. Writes errorCount and, through the reader and the
-// include stack, linesDigest, includeNames, savedLines, includeDepth and currentLine.
+// include stack, linesDigest, includeNames, savedLines, includeDepth and currentLine;
+// lastRegularInclude as INC files open.
 #pragma once
 
 #include <cstdio>
