@@ -1,7 +1,8 @@
 // The three name tables: constants, pattern labels and program labels.
 // Every lookup and every change of a stored name goes through here, so the
 // tables are indexed without their users knowing. First match wins.
-// Writes definitions[].name and room, definitionNames and definitionNamesUsed, patternMemory[].label, programLabels, labelCount,
+// Writes definitions[].name and room, definitionNames and definitionNamesUsed,
+// patternMemory[].label and patternLabelEnd, programLabels, labelCount,
 // labelWidth and the three name indexes.
 #pragma once
 

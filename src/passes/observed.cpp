@@ -77,7 +77,7 @@ void observeStatement(const AsmState& st, const Statement& s, uint32_t start, bo
     e.word = s.word;
     for (uint32_t i = 1; i <= kMaxOperands; i++) e.operands[i] = s.operands[i];
     e.operands[0] = s.word;
-    e.code = isShortWord(s.word) ? StatementCode::NotAStatement : lookupKeyword(s.word);
+    e.code = isShortWord(s) ? StatementCode::NotAStatement : lookupKeyword(s.word, s.wordLength);
     e.address = start;
     e.completed = completed;
 

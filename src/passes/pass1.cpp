@@ -71,7 +71,7 @@ int assembleLine(AsmState& st, char* line, Statement& s) {
         s.labelEntry = registerLabel(st, s.label);
         if (s.labelEntry < 0) return -1;
     }
-    if (s.wordLength < 3) return 0;  // no statement word is shorter
+    if (isShortWord(s)) return 0;
     const int filled = carryOut(st, lookupKeyword(s.word, s.wordLength), s);
     if (filled < 0) return -1;
     s.filled = filled;

@@ -86,7 +86,7 @@ int fillLine(AsmState& st, char* line, Statement& s) {
     if (splitHead(st, line, s) < 0) return -1;
     // An observer is told of the first two operands of every line.
     if (st.observer != nullptr && splitOperands(st, s, 2) < 0) return -1;
-    if (s.wordLength < 3) return 0;  // no statement word is shorter
+    if (isShortWord(s)) return 0;
     const StatementCode code = lookupKeyword(s.word, s.wordLength);
     if (splitOperands(st, s, kOperandsRead.last[static_cast<uint8_t>(code)]) < 0) return -1;
     if (carryOut(st, code, s) < 0) return -1;

@@ -127,8 +127,6 @@ __attribute__((always_inline)) int nextSourceLine(AsmState& st, char* line, FILE
     return error(st, "\nERROR:- Could not read file %s after line %3.3d !", st.includeNames[0], st.currentLine);
 }
 
-bool isShortWord(const char* word) { return word[0] == '\0' || word[1] == '\0' || word[2] == '\0'; }
-
 int splitHead(AsmState& st, char* line, Statement& s) {
     s.label = "";
     s.word = "";

@@ -52,8 +52,8 @@ int splitStatement(AsmState& st, char* line, Statement& s, uint32_t operands, ui
 int splitHead(AsmState& st, char* line, Statement& s);
 /// Splits the line's further operand tokens up to operand `last`; returns 0, or -1 as splitStatement does.
 int splitOperands(AsmState& st, Statement& s, uint32_t last);
-/// Tells whether a word is shorter than three characters, as no statement word is.
-bool isShortWord(const char* word);
+/// Tells whether a split line's word is shorter than three characters, as no statement word is.
+inline bool isShortWord(const Statement& s) { return s.wordLength < 3; }
 /// Opens an INC file and enters its include level; returns 0, or -1 after reporting why not.
 int openInclude(AsmState& st, const char* name, FILE** stream);
 /// Tells whether an open stream is the target file the run is writing.

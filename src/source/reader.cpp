@@ -268,9 +268,8 @@ int quickLine(char* line, const char* p, const char* end, const char** next) {
         // Comments are short: their line end is looked for here, a chunk at a time, while it lies in the run.
         for (;; p += 16) {
             if (end - p < 16) {
-                const void* lineEnd = std::memchr(p, kBytes.lineEnd, static_cast<size_t>(end - p));
-                if (lineEnd == nullptr) return -1;
-                p = static_cast<const char*>(lineEnd);
+                p = commentEnd(p, end);
+                if (p == end) return -1;
                 break;
             }
             if (const unsigned ends = marks(bytesOf(chunkAt(p), kBytes.lineEnd)); ends != 0) {
