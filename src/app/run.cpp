@@ -34,8 +34,8 @@ void printListings(const AsmState& st) {
     if (st.patternHighWater != 0) {
         dump(st, "\n\n Pattern memory locations\n%-*s VRTADDR   VALUE", width, "LABEL");
         for (uint32_t slot = 0; slot < kPatternSlots; slot++) {
-            const PatternWord& p = st.patternMemory[slot];
-            if (p.label[0] != '\0') dump(st, "\n%-*s  0x%4.4x   0x%8.8x", width, p.label, 2 * slot, p.value);
+            if (const char* label = patternLabel(st, slot); label[0] != '\0')
+                dump(st, "\n%-*s  0x%4.4x   0x%8.8x", width, label, 2 * slot, st.patternMemory[slot].value);
         }
     }
     dump(st, "\n\n Program label listing\n%-*s KRXADDR   LINE #", width, "LABEL");

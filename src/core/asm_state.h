@@ -45,28 +45,40 @@ enum OutputFormat : uint8_t {
     ConfigToolFormat = 1,  // option p, the default: rows of words
 };
 
-// The names of the constants lie in one pool, each entry's where it first
-// needed room: a run of short names touches a few pages of them, not a field
-// of the longest name per entry. An entry that outgrows its room moves once,
-// to room for any name, so the pool never runs out.
-constexpr uint32_t kDefinitionNamePoolSize = 1 + kMaxDefinitions * 2 * kTokenBufferSize;
+// The names and texts of the three tables lie in pools, each entry's where it
+// first needed room: a run of short names touches a few pages of them, not a
+// field of the longest text per entry. An entry whose text outgrows its room
+// moves once, to room for any text of its field, so a pool never runs out.
+// Byte 0 of every pool is the empty text of an entry that has none.
+constexpr uint32_t kDefinitionNameSize = kTokenBufferSize;        // a constant's name and terminator
+constexpr uint32_t kProgramLabelNameSize = kTokenBufferSize + 3;  // a program label and terminator
+constexpr uint32_t kPatternLabelSize = kTokenBufferSize;          // a pattern word's label and terminator
+constexpr uint32_t kPatternValueTextSize = kTokenBufferSize + 2;  // a pattern word's value as written
+// Room for every entry's first text and its move: twice the largest text each.
+constexpr uint32_t kDefinitionNamePoolSize = 1 + kMaxDefinitions * 2 * kDefinitionNameSize;
+constexpr uint32_t kProgramLabelPoolSize = 1 + kMaxProgramLabels * 2 * kProgramLabelNameSize;
+constexpr uint32_t kPatternTextPoolSize = 1 + kPatternSlots * 2 * (kPatternLabelSize + kPatternValueTextSize);
 
 struct Definition {
-    uint32_t name = 0;   // offset of "#NAME" as written in definitionNames; 0 = the empty name of a free entry
-    int32_t value = 0;   // the constant's 32-bit value
-    uint8_t room = 0;    // bytes held for the name at its offset; 0 = none yet
+    uint32_t name = 0;  // offset of "#NAME" as written in definitionNames; 0 = the empty name of a free entry
+    int32_t value = 0;  // the constant's 32-bit value
+    uint8_t room = 0;   // bytes held for the name at its offset; 0 = none yet
 };
 
 struct ProgramLabel {
-    int32_t address = 0;                   // nibble address of the labelled statement
-    char name[kTokenBufferSize + 3] = {};  // "#LABEL" as written
+    int32_t address = 0;  // nibble address of the labelled statement
+    uint32_t name = 0;    // offset of "#LABEL" as written in programLabelNames; 0 = none
+    uint8_t room = 0;     // bytes held for the name at its offset; 0 = none yet
 };
 
 struct PatternWord {
-    char label[kTokenBufferSize] = {};          // "#LABEL" or empty; non-empty = occupied
-    char valueText[kTokenBufferSize + 2] = {};  // value operand as written
-    uint32_t value = 0;                         // the 32-bit word
+    uint32_t label = 0;      // offset of "#LABEL" or the empty text in patternTexts; non-empty = occupied
+    uint32_t valueText = 0;  // offset of the value operand as written in patternTexts
+    uint32_t value = 0;      // the 32-bit word
+    uint8_t labelRoom = 0;   // bytes held for the label at its offset; 0 = none yet
+    uint8_t valueRoom = 0;   // bytes held for the value text at its offset; 0 = none yet
 };
+static_assert(kProgramLabelNameSize <= UINT8_MAX && kPatternValueTextSize <= UINT8_MAX, "room fits a byte");
 
 using Allocator = void* (*)(size_t);
 struct AsmState;
@@ -84,9 +96,11 @@ struct AsmTables {
     Definition definitions[kMaxDefinitions];                    // DEF constants, filled from entry 0
     char definitionNames[kDefinitionNamePoolSize] = {};         // their names; byte 0 is the empty name
     ProgramLabel programLabels[kMaxProgramLabels];              // program labels in source order
+    char programLabelNames[kProgramLabelPoolSize] = {};         // their names; byte 0 is the empty name
     char includeNames[kMaxIncludeFiles][kPathBufferSize] = {};  // [0] = file being read now
     char lastRegularInclude[kPathBufferSize] = {};              // INC name last opened from disk as a plain file
     PatternWord patternMemory[kPatternSlots];                   // pattern image, indexed by slot
+    char patternTexts[kPatternTextPoolSize] = {};               // its labels and value texts; byte 0 is empty
     // The names of the three tables are stored through core/symbols.h only, which
     // keeps each table's index in step with it.
     NameIndex<kMaxDefinitions> definitionIndex;      // definitions by name
@@ -107,6 +121,8 @@ struct AsmFields {
     uint32_t patternPointer = 0;                // slot where the next sequential PAT searches
     uint32_t definitionCount = 0;               // used entries of definitions
     uint32_t definitionNamesUsed = 1;           // bytes of definitionNames held, byte 0 among them
+    uint32_t programLabelNamesUsed = 1;         // bytes of programLabelNames held, byte 0 among them
+    uint32_t patternTextsUsed = 1;              // bytes of patternTexts held, byte 0 among them
     uint32_t programHighWater = 0;              // largest programCounter after a pass-2 statement
     uint32_t patternHighWater = 0;              // largest patternPointer after a pass-1 statement
     uint32_t patternLabelEnd = 0;               // one past the highest slot ever labelled: none beyond

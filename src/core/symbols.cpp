@@ -9,17 +9,43 @@ namespace {
 NameTable definitionNames(const AsmState& st) {
     return {reinterpret_cast<const char*>(&st.definitions[0].name), sizeof(Definition), st.definitionNames};
 }
-NameTable patternLabels(const AsmState& st) { return {st.patternMemory[0].label, sizeof(PatternWord)}; }
-NameTable programLabelNames(const AsmState& st) { return {st.programLabels[0].name, sizeof(ProgramLabel)}; }
+NameTable patternLabels(const AsmState& st) {
+    return {reinterpret_cast<const char*>(&st.patternMemory[0].label), sizeof(PatternWord), st.patternTexts};
+}
+NameTable programLabelNames(const AsmState& st) {
+    return {reinterpret_cast<const char*>(&st.programLabels[0].name), sizeof(ProgramLabel), st.programLabelNames};
+}
+
+// One pool of texts, with the bytes of it already held.
+struct Pool {
+    char* bytes;
+    uint32_t& used;
+};
+
+// Stores text, cut to size - 1 characters, at an entry's offset in pool, first
+// giving the entry room: as much as the text needs, and once that is outgrown,
+// room for any text of size, so an entry moves once at most. An entry without
+// room keeps the pool's empty text until it is given one that is not empty.
+void storeText(Pool pool, uint32_t& offset, uint8_t& room, uint32_t size, const char* text) {
+    const size_t length = strnlen(text, size - 1);
+    if (length == 0 && room == 0) return;
+    if (length + 1 > room) {
+        offset = pool.used;
+        room = static_cast<uint8_t>(room == 0 ? length + 1 : size);
+        pool.used += room;
+    }
+    std::memcpy(pool.bytes + offset, text, length);
+    pool.bytes[offset + length] = '\0';
+}
 
 // Stores a new name in a table entry and moves the entry in the table's index:
 // out from under its old name, in under the new one. Empty names are never indexed.
 template <uint32_t Entries>
-void rename(NameIndex<Entries>& index, const NameTable& table, uint32_t entry, char* field, uint32_t capacity,
-            const char* name) {
-    if (field[0] != '\0') index.remove(table, entry);
-    copyText(field, capacity, name);
-    if (field[0] != '\0') index.add(table, entry);
+void rename(NameIndex<Entries>& index, const NameTable& table, uint32_t entry, Pool pool, uint32_t& offset,
+            uint8_t& room, uint32_t size, const char* name) {
+    if (pool.bytes[offset] != '\0') index.remove(table, entry);
+    storeText(pool, offset, room, size, name);
+    if (pool.bytes[offset] != '\0') index.add(table, entry);
 }
 
 }  // namespace
@@ -48,35 +74,27 @@ int findProgramLabel(const AsmState& st, const char* name) {
 
 void setDefinitionName(AsmState& st, uint32_t index, const char* name) {
     Definition& entry = st.definitions[index];
-    if (definitionName(st, index)[0] != '\0') st.definitionIndex.remove(definitionNames(st), index);
-    const size_t length = strnlen(name, kTokenBufferSize - 1);
-    // An entry without room keeps the pool's empty name until it gets a name.
-    if (length == 0 && entry.room == 0) return;
-    if (length + 1 > entry.room) {
-        // First room as the name needs; beyond that, room for any name, so an entry moves once at most.
-        const uint32_t room = entry.room == 0 ? static_cast<uint32_t>(length + 1) : kTokenBufferSize;
-        static_assert(kDefinitionNamePoolSize >= 1 + kMaxDefinitions * (kTokenBufferSize + kTokenBufferSize),
-                      "every entry can take its first room and the room for any name");
-        entry.name = st.definitionNamesUsed;
-        entry.room = static_cast<uint8_t>(room);
-        st.definitionNamesUsed += room;
-    }
-    char* stored = st.definitionNames + entry.name;
-    std::memcpy(stored, name, length);
-    stored[length] = '\0';
-    if (length != 0) st.definitionIndex.add(definitionNames(st), index);
+    rename(st.definitionIndex, definitionNames(st), index, {st.definitionNames, st.definitionNamesUsed}, entry.name,
+           entry.room, kDefinitionNameSize, name);
 }
 
 void setPatternLabel(AsmState& st, uint32_t slot, const char* label) {
     PatternWord& word = st.patternMemory[slot];
-    rename(st.patternLabelIndex, patternLabels(st), slot, word.label, sizeof word.label, label);
-    if (word.label[0] != '\0' && slot >= st.patternLabelEnd) st.patternLabelEnd = slot + 1;
+    rename(st.patternLabelIndex, patternLabels(st), slot, {st.patternTexts, st.patternTextsUsed}, word.label,
+           word.labelRoom, kPatternLabelSize, label);
+    if (st.patternTexts[word.label] != '\0' && slot >= st.patternLabelEnd) st.patternLabelEnd = slot + 1;
+}
+
+void setPatternValueText(AsmState& st, uint32_t slot, const char* text) {
+    PatternWord& word = st.patternMemory[slot];
+    storeText({st.patternTexts, st.patternTextsUsed}, word.valueText, word.valueRoom, kPatternValueTextSize, text);
 }
 
 int addProgramLabel(AsmState& st, const char* name, uint32_t address) {
     if (st.labelCount >= kMaxProgramLabels) return -1;
     ProgramLabel& entry = st.programLabels[st.labelCount];
-    rename(st.programLabelIndex, programLabelNames(st), st.labelCount, entry.name, sizeof entry.name, name);
+    rename(st.programLabelIndex, programLabelNames(st), st.labelCount, {st.programLabelNames, st.programLabelNamesUsed},
+           entry.name, entry.room, kProgramLabelNameSize, name);
     entry.address = static_cast<int32_t>(address);
     return static_cast<int>(st.labelCount++);
 }

@@ -1,8 +1,8 @@
 // The three name tables: constants, pattern labels and program labels.
 // Every lookup and every change of a stored name goes through here, so the
 // tables are indexed without their users knowing. First match wins.
-// Writes definitions[].name and room, definitionNames and definitionNamesUsed,
-// patternMemory[].label and patternLabelEnd, programLabels, labelCount,
+// Writes the names and texts of definitions, programLabels and patternMemory,
+// their pools and the bytes used of each, patternLabelEnd, labelCount,
 // labelWidth and the three name indexes.
 #pragma once
 
@@ -33,10 +33,24 @@ inline int findEntry(const AsmState& st, const char* name, OperandKind kind) {
 inline const char* definitionName(const AsmState& st, uint32_t index) {
     return st.definitionNames + st.definitions[index].name;
 }
+/// Returns the name of programLabels entry index, empty for an entry never named.
+inline const char* programLabelName(const AsmState& st, uint32_t index) {
+    return st.programLabelNames + st.programLabels[index].name;
+}
+/// Returns the label of a pattern slot, empty for a free slot.
+inline const char* patternLabel(const AsmState& st, uint32_t slot) {
+    return st.patternTexts + st.patternMemory[slot].label;
+}
+/// Returns the value operand last stored in a pattern slot, as written.
+inline const char* patternValueText(const AsmState& st, uint32_t slot) {
+    return st.patternTexts + st.patternMemory[slot].valueText;
+}
 /// Names definitions entry index (a name longer than a token is cut to fit).
 void setDefinitionName(AsmState& st, uint32_t index, const char* name);
 /// Relabels a pattern slot; an empty label frees it.
 void setPatternLabel(AsmState& st, uint32_t slot, const char* label);
+/// Stores the value operand of a pattern slot as written (cut to fit its field).
+void setPatternValueText(AsmState& st, uint32_t slot, const char* text);
 /// Appends a program label at address; returns its index, or -1 when the table is full.
 int addProgramLabel(AsmState& st, const char* name, uint32_t address);
 

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/symbols.h"
+
 namespace qvek {
 
 namespace {
@@ -27,13 +29,13 @@ void writeLabel(const AddressLookup& lookup, uint32_t address, FILE* out) {
         std::fputs("??", out);
         return;
     }
-    const ProgramLabel& entry = lookup.st->programLabels[label];
-    const uint32_t offset = address - static_cast<uint32_t>(entry.address);
+    const char* name = programLabelName(*lookup.st, static_cast<uint32_t>(label));
+    const uint32_t offset = address - static_cast<uint32_t>(lookup.st->programLabels[label].address);
     // Decimal, as the source language reads a bare number.
     if (offset == 0)
-        std::fputs(entry.name, out);
+        std::fputs(name, out);
     else
-        std::fprintf(out, "%s+%u", entry.name, offset);
+        std::fprintf(out, "%s+%u", name, offset);
 }
 
 void answerLine(const AddressLookup& lookup, const char* line, size_t length, FILE* out) {

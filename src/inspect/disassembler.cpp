@@ -42,7 +42,7 @@ void operandText(const OperandField& field, uint32_t value, const Names& names, 
                 // A label can only be written where a statement of the listing starts.
                 const int label = labelAt(names, value);
                 if (label >= 0 && (names.program == nullptr || itemStartsAt(*names.program, value)))
-                    name = names.st->programLabels[label].name;
+                    name = programLabelName(*names.st, label);
                 break;
             }
             case PatternLabel: name = patternLabelOf(names, value); break;
@@ -93,9 +93,9 @@ void prepareNames(Names& names, const AsmState* st, uint32_t patternSlots) {
     int16_t last[kProgramNibbles];
     const uint32_t labels = st->labelCount < kMaxProgramLabels ? st->labelCount : kMaxProgramLabels;
     for (uint32_t i = 0; i < labels; i++) {
-        const ProgramLabel& label = st->programLabels[i];
-        const auto address = static_cast<uint32_t>(label.address);
-        if (address >= kProgramNibbles || findProgramLabel(*st, label.name) != static_cast<int>(i)) continue;
+        const auto address = static_cast<uint32_t>(st->programLabels[i].address);
+        if (address >= kProgramNibbles || findProgramLabel(*st, programLabelName(*st, i)) != static_cast<int>(i))
+            continue;
         const auto index = static_cast<int16_t>(i);
         if (names.firstLabel[address] < 0)
             names.firstLabel[address] = index;
@@ -217,7 +217,7 @@ int constantNamed(const Names& names, uint32_t value) {
 const char* patternLabelOf(const Names& names, uint32_t slot) {
     if (names.st == nullptr || slot >= names.patternSlots || slot >= kPatternSlots) return nullptr;
     // LPP looks up only '#' names, and finds the first slot of each.
-    const char* label = names.st->patternMemory[slot].label;
+    const char* label = patternLabel(*names.st, slot);
     if (label[0] != '#' || findPatternLabel(*names.st, label) != static_cast<int>(slot)) return nullptr;
     return label;
 }

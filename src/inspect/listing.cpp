@@ -19,7 +19,7 @@ const char* layoutName(OutputFormat layout) {
 }
 
 const char* patternLabel(const Inspection& in, uint32_t slot) {
-    return in.names.st != nullptr ? in.names.st->patternMemory[slot].label : "";
+    return in.names.st != nullptr ? patternLabel(*in.names.st, slot) : "";
 }
 
 uint32_t programLabelCount(const Names& names) {
@@ -40,7 +40,7 @@ int labelColumn(const Inspection& in) {
     size_t width = kMinLabelColumn;
     for (uint32_t i = 0; i < in.program.count; i++)
         for (int l = labelAt(in.names, in.program.items[i].address); l >= 0; l = nextLabelAt(in.names, l))
-            width = std::max(width, std::strlen(in.names.st->programLabels[l].name));
+            width = std::max(width, std::strlen(programLabelName(*in.names.st, l)));
     return static_cast<int>(width);
 }
 
@@ -134,9 +134,8 @@ void writeItem(const Inspection& in, const ProgramItem& item, int width, FILE* o
     // Further labels of the same address go on lines of their own, before the statement.
     int label = labelAt(names, item.address);
     for (int next = nextLabelAt(names, label); next >= 0; label = next, next = nextLabelAt(names, next))
-        std::fprintf(out, "  0x%3.3x  %-*s  %s\n", item.address, kNibbleColumn, "",
-                     names.st->programLabels[label].name);
-    const char* name = label >= 0 ? names.st->programLabels[label].name : "";
+        std::fprintf(out, "  0x%3.3x  %-*s  %s\n", item.address, kNibbleColumn, "", programLabelName(*names.st, label));
+    const char* name = label >= 0 ? programLabelName(*names.st, label) : "";
 
     char nibbles[kNibbleColumn + 1] = "0...";
     char statement[kStatementTextSize];
@@ -185,7 +184,7 @@ void writeNotes(const Inspection& in, FILE* out) {
         for (int l = labelAt(names, a); l >= 0; l = nextLabelAt(names, l)) {
             if (itemStartsAt(in.program, a)) continue;
             note();
-            const char* name = names.st->programLabels[l].name;
+            const char* name = programLabelName(*names.st, l);
             uint32_t i = 0;
             while (i + 1 < in.program.count && in.program.items[i + 1].address <= a) i++;
             if (a < in.program.end && in.program.count > 0)

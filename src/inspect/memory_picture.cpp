@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/symbols.h"
 #include "output/load_file.h"
 
 namespace qvek {
@@ -148,7 +149,7 @@ void writeLabels(const MemoryPicture& p, FILE* out) {
         std::fprintf(out, "<text x=\"%u\" y=\"%u\" font-size=\"8\">", x + 3, y + kCell - 3);
         for (const char* gap = ""; label >= 0; label = nextLabelAt(p.names, label), gap = " ") {
             std::fputs(gap, out);
-            writeXmlText(out, p.names.st->programLabels[label].name);
+            writeXmlText(out, programLabelName(*p.names.st, label));
         }
         std::fprintf(out, "</text>\n");
     }
@@ -172,9 +173,9 @@ void writeSlots(const MemoryPicture& p, FILE* out) {
         if (kind != SlotKind::Free && kind != SlotKind::Zero) {
             std::fprintf(out, "<rect x=\"%u\" y=\"%u\" width=\"%d\" height=\"%d\" fill=\"%s\"><title>0x%4.4x 0x%8.8x",
                          x, y, kCell, kCell, fill, 2 * k, p.patternValues[k]);
-            if (p.names.st != nullptr && p.names.st->patternMemory[k].label[0] != '\0') {
+            if (p.names.st != nullptr && patternLabel(*p.names.st, k)[0] != '\0') {
                 std::fputc(' ', out);
-                writeXmlText(out, p.names.st->patternMemory[k].label);
+                writeXmlText(out, patternLabel(*p.names.st, k));
             }
             std::fprintf(out, "</title></rect>\n");
         }
@@ -256,15 +257,14 @@ void pictureSource(MemoryPicture& picture, const AsmState& st, const Record& rec
     // A source alone has no layout: qvek's default one decides which words a load file writes.
     picture.patternWritten = patternSlotsWritten(st);
     for (uint32_t k = 0; k < kPatternSlots; k++) {
-        const PatternWord& word = st.patternMemory[k];
-        picture.patternValues[k] = word.value;
+        picture.patternValues[k] = st.patternMemory[k].value;
         const bool filled = record.patterns[k].file != kNoFile;
         if (k >= picture.patternWritten)
             picture.slots[k] = filled ? SlotKind::BeyondHeld : SlotKind::Beyond;
         else if (!filled)
             picture.slots[k] = SlotKind::Free;
         else
-            picture.slots[k] = word.label[0] != '\0' ? SlotKind::Labelled : SlotKind::Unlabelled;
+            picture.slots[k] = patternLabel(st, k)[0] != '\0' ? SlotKind::Labelled : SlotKind::Unlabelled;
     }
     picture.programUsed = st.programHighWater;
     picture.patternUsed = st.patternHighWater;

@@ -51,7 +51,7 @@ void writeConstants(const Names& names, FILE* out) {
 void writePatterns(const Inspection& in, FILE* out) {
     const LoadImage& image = in.image;
     const AsmState* st = in.names.st;
-    const auto label = [&](uint32_t k) { return st != nullptr ? st->patternMemory[k].label : ""; };
+    const auto label = [&](uint32_t k) { return st != nullptr ? patternLabel(*st, k) : ""; };
     uint32_t slots = 0;  // up to the last word that is not zero or has a label
     for (uint32_t k = 0; k < image.patternSlots; k++)
         if (image.patternValues[k] != 0 || label(k)[0] != '\0') slots = k + 1;
@@ -88,7 +88,7 @@ uint32_t writeLabelsAt(const Inspection& in, uint32_t address, uint32_t counter,
     if (label < 0) return counter;
     if (counter != address) std::fprintf(out, "        ORG PGM H%3.3X\n", address);
     for (; label >= 0; label = nextLabelAt(in.names, label))
-        std::fprintf(out, "%s\n", in.names.st->programLabels[label].name);
+        std::fprintf(out, "%s\n", programLabelName(*in.names.st, label));
     return address;
 }
 
@@ -161,7 +161,7 @@ void writeProgram(const Inspection& in, FILE* out) {
         if (counter != item.address) std::fprintf(out, "        ORG PGM H%3.3X\n", item.address);
         int label = labelAt(names, item.address);
         for (int next = nextLabelAt(names, label); next >= 0; label = next, next = nextLabelAt(names, next))
-            std::fprintf(out, "%s\n", names.st->programLabels[label].name);
+            std::fprintf(out, "%s\n", programLabelName(*names.st, label));
         char statement[kStatementTextSize];
         statementText(item.instruction, names, statement);
         char comment[kAddressCommentSize];
@@ -169,7 +169,7 @@ void writeProgram(const Inspection& in, FILE* out) {
         for (uint32_t n = 0; n < item.size && used + 1 < static_cast<int>(sizeof comment); n++)
             comment[used++] = "0123456789abcdef"[in.image.programImage[item.address + n]];
         comment[used] = '\0';
-        writeLine(out, label >= 0 ? names.st->programLabels[label].name : "", statement, comment);
+        writeLine(out, label >= 0 ? programLabelName(*names.st, label) : "", statement, comment);
         counter = item.address + item.size;
     }
     // The last origin sets the used size, and with it the words the writers write.

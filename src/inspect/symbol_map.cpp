@@ -31,9 +31,9 @@ struct Row {
 std::vector<Row> rowsOf(const AsmState& st, const Record& record, bool everyEntry) {
     std::vector<Row> rows;
     for (uint32_t i = 0; i < st.labelCount; i++) {
-        const ProgramLabel& label = st.programLabels[i];
-        rows.push_back({Kind::Label, static_cast<uint32_t>(label.address), i, label.name, record.labels[i],
-                        findProgramLabel(st, label.name) == static_cast<int>(i)});
+        const char* name = programLabelName(st, i);
+        rows.push_back({Kind::Label, static_cast<uint32_t>(st.programLabels[i].address), i, name, record.labels[i],
+                        findProgramLabel(st, name) == static_cast<int>(i)});
     }
     for (uint32_t i = 0; i < st.definitionCount; i++) {
         const char* name = definitionName(st, i);
@@ -42,11 +42,11 @@ std::vector<Row> rowsOf(const AsmState& st, const Record& record, bool everyEntr
                             record.constants[i], findDefinition(st, name) == static_cast<int>(i)});
     }
     for (uint32_t slot = 0; slot < kPatternSlots; slot++) {
-        const PatternWord& word = st.patternMemory[slot];
+        const char* label = patternLabel(st, slot);
         const bool stored = record.patterns[slot].file != kNoFile;
-        if (word.label[0] != '\0' || (everyEntry && stored))
-            rows.push_back({Kind::Pattern, 2 * slot, slot, word.label, record.patterns[slot],
-                            findPatternLabel(st, word.label) == static_cast<int>(slot)});
+        if (label[0] != '\0' || (everyEntry && stored))
+            rows.push_back({Kind::Pattern, 2 * slot, slot, label, record.patterns[slot],
+                            findPatternLabel(st, label) == static_cast<int>(slot)});
     }
     return rows;
 }

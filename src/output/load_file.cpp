@@ -3,6 +3,7 @@
 #include <cstdarg>
 
 #include "core/messages.h"
+#include "core/symbols.h"
 
 namespace qvek {
 
@@ -31,12 +32,12 @@ unsigned usagePercent(uint32_t count, uint32_t capacity) {
 void warnUnloadedPatterns(AsmState& st) {
     // Up to the last slot ever labelled only: the pages of the rest have never been written.
     for (uint32_t slot = patternSlotsWritten(st); slot < st.patternLabelEnd && slot < kPatternSlots; slot++) {
-        const PatternWord& word = st.patternMemory[slot];
-        if (word.label[0] == '\0') continue;
+        const char* label = patternLabel(st, slot);
+        if (label[0] == '\0') continue;
         warning(st,
                 "\nWARNING:- Pattern memory value %s at address 0x%4.4x lies beyond the pattern segment of the load "
                 "file and will not be loaded",
-                word.label, 2 * slot);
+                label, 2 * slot);
     }
 }
 

@@ -21,11 +21,11 @@ uint32_t combine(StatementCode pending, uint32_t accumulated, uint32_t operand) 
     }
 }
 
-bool occupied(const AsmState& st, uint32_t slot) { return st.patternMemory[slot].label[0] != '\0'; }
+bool occupied(const AsmState& st, uint32_t slot) { return patternLabel(st, slot)[0] != '\0'; }
 
 void fillSlot(AsmState& st, uint32_t slot, const char* label, const char* valueText) {
     setPatternLabel(st, slot, label);
-    copyText(st.patternMemory[slot].valueText, sizeof st.patternMemory[slot].valueText, valueText);
+    setPatternValueText(st, slot, valueText);
 }
 
 int storePatternAt(AsmState& st, const Statement& s) {
@@ -40,7 +40,7 @@ int storePatternAt(AsmState& st, const Statement& s) {
         warning(st,
                 "\nWARNING:- Absolute Pattern memory value %s will overwrite currently assigned label %s at "
                 "address ox%4.4x on line %3.3d of file %s",
-                label, st.patternMemory[slot].label, slot, st.currentLine, st.includeNames[0]);
+                label, patternLabel(st, slot), slot, st.currentLine, st.includeNames[0]);
     fillSlot(st, slot, label, valueText);
     if (valueText[0] == '#') {
         const int found = findDefinition(st, valueText);

@@ -110,8 +110,7 @@ void observeConstant(const AsmState& st, uint32_t entry) {
 
 void observePattern(const AsmState& st, uint32_t slot) {
     AsmEvent event = eventAt(st, EventKind::PatternWord);
-    const PatternWord& word = st.patternMemory[slot];
-    event.pattern = {slot, word.value, word.label[0] != '\0'};
+    event.pattern = {slot, st.patternMemory[slot].value, patternLabel(st, slot)[0] != '\0'};
     notify(st, event);
 }
 

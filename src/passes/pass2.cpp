@@ -23,9 +23,8 @@ int fillTargets(AsmState& st, const InstructionFormat& format, const Statement& 
         const int label = encodeOperand(st, field.nibbles, s.operands[field.operand], st.currentLine, field.kind);
         if (label < 0) return -1;
         // A numeric target matches no label; its row names entry 0, as the listing always has.
-        const ProgramLabel& entry = st.programLabels[label];
-        dump(st, "\n%-*s  0x%4.4x   %3.3d", static_cast<int>(st.labelWidth), entry.name,
-             static_cast<unsigned>(entry.address), st.currentLine);
+        dump(st, "\n%-*s  0x%4.4x   %3.3d", static_cast<int>(st.labelWidth), programLabelName(st, label),
+             static_cast<unsigned>(st.programLabels[label].address), st.currentLine);
     }
     st.programCounter = start + format.size;
     return 0;

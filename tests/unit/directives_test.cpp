@@ -96,18 +96,18 @@ using Pat = StateTest;
 
 TEST_F(Pat, SequentialWords) {
     ASSERT_EQ(assemble("DEF #K 12\nPAT #P1 5\nPAT 7\nPAT #K\nPAT\nPAT #P5 #K\n"), 0);
-    EXPECT_STREQ(st->patternMemory[0].label, "#P1");
+    EXPECT_STREQ(patternLabel(*st, 0), "#P1");
     EXPECT_EQ(st->patternMemory[0].value, 5u);
-    EXPECT_STREQ(st->patternMemory[1].label, "");
-    EXPECT_STREQ(st->patternMemory[1].valueText, "7");
+    EXPECT_STREQ(patternLabel(*st, 1), "");
+    EXPECT_STREQ(patternValueText(*st, 1), "7");
     EXPECT_EQ(st->patternMemory[1].value, 7u);
     // A single '#' name is the value, not a label.
-    EXPECT_STREQ(st->patternMemory[2].label, "");
+    EXPECT_STREQ(patternLabel(*st, 2), "");
     EXPECT_EQ(st->patternMemory[2].value, 12u);
     EXPECT_EQ(findPatternLabel(*st, "#K"), -1);
     EXPECT_EQ(st->patternMemory[3].value, 0u);
-    EXPECT_STREQ(st->patternMemory[4].label, "#P5");
-    EXPECT_STREQ(st->patternMemory[4].valueText, "#K");
+    EXPECT_STREQ(patternLabel(*st, 4), "#P5");
+    EXPECT_STREQ(patternValueText(*st, 4), "#K");
     EXPECT_EQ(st->patternMemory[4].value, 12u);
     EXPECT_EQ(st->patternPointer, 5u);
     EXPECT_EQ(st->patternHighWater, 5u);
@@ -119,14 +119,14 @@ TEST_F(Pat, ByAddressWarnsBeforeOverwritingALabel) {
     EXPECT_EQ(out(),
               "\nWARNING:- Absolute Pattern memory value #P3 will overwrite currently assigned label #P2 at address "
               "ox000a on line 002 of file test.qvs");
-    EXPECT_STREQ(st->patternMemory[10].label, "#P3");
+    EXPECT_STREQ(patternLabel(*st, 10), "#P3");
     EXPECT_EQ(st->patternMemory[10].value, 1u);
     EXPECT_EQ(st->patternPointer, 0u);
     EXPECT_EQ(st->patternHighWater, 0u);
 
     // Unlabelled words leave their slot free: overwritten without a word.
     ASSERT_EQ(assemble("ORG PAT 0\nPAT 7\nPAT #Q 3 0\n"), 0);
-    EXPECT_STREQ(st->patternMemory[0].label, "#Q");
+    EXPECT_STREQ(patternLabel(*st, 0), "#Q");
     EXPECT_EQ(st->patternMemory[0].value, 3u);
     EXPECT_EQ(st->warningCount, 1);
 }
@@ -141,7 +141,7 @@ TEST_F(Pat, SequentialWordsSkipOccupiedSlots) {
 TEST_F(Pat, NameAsAddressIsANumberWithoutHash) {
     ASSERT_EQ(assemble("PAT #L 5 #ADDR\n"), 0);
     EXPECT_EQ(out(), "\nWARNING:- Definition for #ADDR is possibly missing '#' on line 001 in file test.qvs");
-    EXPECT_STREQ(st->patternMemory[0].label, "#L");
+    EXPECT_STREQ(patternLabel(*st, 0), "#L");
 }
 
 TEST_F(Pat, UndefinedValueErrsByAddressWarnsOtherwise) {
@@ -169,7 +169,7 @@ TEST_F(Pat, SpaceEndsAfter1024Words) {
 
 TEST_F(Pat, AddressBeyondPatternMemoryIsRefused) {
     ASSERT_EQ(assemble("PAT #TOP 1 2047\n"), 0);
-    EXPECT_STREQ(st->patternMemory[1023].label, "#TOP");
+    EXPECT_STREQ(patternLabel(*st, 1023), "#TOP");
     for (const char* address : {"2048", "H-2", "D4294967295"}) {
         auto fresh = std::make_unique<AsmState>();
         fresh->silent = true;

@@ -3,6 +3,7 @@
 // tables over long random sequences of changes.
 #include "core/symbols.h"
 
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -132,21 +133,52 @@ TEST_F(Symbols, EveryTableHoldsItsFullSize) {
     EXPECT_EQ(findProgramLabel(*st, "#ONE_TOO_MANY"), -1);
 }
 
-TEST_F(Symbols, ConstantNamesOutgrowingTheirRoomStayWithinThePool) {
-    // Every entry renamed with ever longer names, past a token's length, which cuts them.
-    const std::string longest(kMaxTokenLength, 'L');
-    for (uint32_t length = 0; length <= kMaxTokenLength + 8; length += 8)
-        for (uint32_t i = 0; i < kMaxDefinitions; i++) {
-            const std::string name = "#" + std::to_string(i) + longest.substr(0, length);
-            setDefinitionName(*st, i, name.c_str());
-            ASSERT_EQ(definitionName(*st, i), name.substr(0, kMaxTokenLength)) << i;
-            ASSERT_LE(st->definitionNamesUsed, kDefinitionNamePoolSize);
-        }
+// Every pooled text of every table, entry by entry, renamed with ever longer
+// texts, past its field's length, which cuts them: each is read back as stored
+// and no pool is overrun.
+TEST_F(Symbols, TextsOutgrowingTheirRoomStayWithinTheirPools) {
+    struct PooledField {
+        const char* what;
+        uint32_t entries, size, poolSize;
+        const uint32_t& used;
+        std::function<void(uint32_t, const char*)> store;
+        std::function<const char*(uint32_t)> read;
+    };
+    const PooledField fields[] = {
+        {"constant", kMaxDefinitions, kDefinitionNameSize, kDefinitionNamePoolSize, st->definitionNamesUsed,
+         [&](uint32_t i, const char* t) { setDefinitionName(*st, i, t); },
+         [&](uint32_t i) { return definitionName(*st, i); }},
+        {"program label", kMaxProgramLabels, kProgramLabelNameSize, kProgramLabelPoolSize, st->programLabelNamesUsed,
+         [&](uint32_t i, const char* t) {
+             st->labelCount = i;
+             addProgramLabel(*st, t, 0);
+         },
+         [&](uint32_t i) { return programLabelName(*st, i); }},
+        {"pattern label", kPatternSlots, kPatternLabelSize, kPatternTextPoolSize, st->patternTextsUsed,
+         [&](uint32_t i, const char* t) { setPatternLabel(*st, i, t); },
+         [&](uint32_t i) { return patternLabel(*st, i); }},
+        {"pattern value", kPatternSlots, kPatternValueTextSize, kPatternTextPoolSize, st->patternTextsUsed,
+         [&](uint32_t i, const char* t) { setPatternValueText(*st, i, t); },
+         [&](uint32_t i) { return patternValueText(*st, i); }},
+    };
+    const std::string longest(kProgramLabelNameSize, 'L');
+    for (const PooledField& f : fields)
+        for (uint32_t length = 0; length <= f.size + 8; length += 8)
+            for (uint32_t i = 0; i < f.entries; i++) {
+                const std::string text = "#" + std::to_string(i) + longest.substr(0, length);
+                f.store(i, text.c_str());
+                ASSERT_EQ(f.read(i), text.substr(0, f.size - 1)) << f.what << " " << i;
+                ASSERT_LE(f.used, f.poolSize) << f.what;
+            }
     EXPECT_EQ(findDefinition(*st, "#4095"), -1);
     EXPECT_EQ(findDefinition(*st, ("#4095" + longest).substr(0, kMaxTokenLength).c_str()), 4095);
+    EXPECT_EQ(findPatternLabel(*st, ("#1023" + longest).substr(0, kMaxTokenLength).c_str()), 1023);
     setDefinitionName(*st, 7, "");
+    setPatternLabel(*st, 7, "");
     EXPECT_STREQ(definitionName(*st, 7), "");
     EXPECT_EQ(findDefinition(*st, "#7"), -1);
+    EXPECT_EQ(findPatternLabel(*st, ("#7" + longest).substr(0, kMaxTokenLength).c_str()), -1);
+    EXPECT_STREQ(patternValueText(*st, 7), ("#7" + longest).substr(0, kPatternValueTextSize - 1).c_str());
 }
 
 // Names from a small pool, so that entries share names, and with several
@@ -200,10 +232,10 @@ TEST_F(Symbols, IndexesAgreeWithAScanOverRandomChanges) {
                       scan([&](uint32_t i) { return definitionName(*st, i); }, limit, probe))
                 << probe << " at step " << step;
             ASSERT_EQ(findPatternLabel(*st, probe.c_str()),
-                      scan([&](uint32_t i) { return st->patternMemory[i].label; }, kPatternSlots, probe))
+                      scan([&](uint32_t i) { return patternLabel(*st, i); }, kPatternSlots, probe))
                 << probe << " at step " << step;
             ASSERT_EQ(findProgramLabel(*st, probe.c_str()),
-                      scan([&](uint32_t i) { return st->programLabels[i].name; }, st->labelCount, probe))
+                      scan([&](uint32_t i) { return programLabelName(*st, i); }, st->labelCount, probe))
                 << probe << " at step " << step;
         }
     }
