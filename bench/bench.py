@@ -21,7 +21,8 @@ measures it (package time, installed when missing).
 Then the start: qvek on a three-line source against /bin/true, many runs
 each; and, where valgrind is installed, the instructions qvek executes per
 line read, as callgrind counts them, which do not depend on the machine's
-load. Without --qvek the release preset is configured and built first.
+load. Without --qvek the profiled preset, whose qvek the package ships, is
+configured and built first.
 Every run must succeed, qvek's without a warning; nothing fails on a slow
 machine: the targets are printed, met or missed, not enforced.
 """
@@ -155,10 +156,10 @@ def idlest_cpu():
     return min((c for c in after if c in allowed), key=lambda c: after[c] - before.get(c, 0))
 
 
-def build_release():
-    for step in (["cmake", "--preset", "release"], ["cmake", "--build", "--preset", "release", "-j2", "--target", "qvek"]):
+def build_profiled():
+    for step in (["cmake", "--preset", "profiled"], ["cmake", "--build", "--preset", "profiled", "-j2", "--target", "qvek"]):
         subprocess.run(step, cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
-    return os.path.join(ROOT, "build", "release", "qvek")
+    return os.path.join(ROOT, "build", "profiled", "qvek")
 
 
 def build_floor(work):
@@ -239,7 +240,7 @@ def main(argv):
                         "smoke: tiny ones, one run, no callgrind, to show that the script and the workloads work")
     parser.add_argument("--only", help="only the workloads whose name starts with this (and no start timing)")
     parser.add_argument("--cpu", type=int, help="the one core to run on (default: the idlest)")
-    parser.add_argument("--qvek", help="the qvek to time (default: build the release preset)")
+    parser.add_argument("--qvek", help="the qvek to time (default: build the profiled preset)")
     parser.add_argument("--other", help="a second qvek to time beside the first, an earlier build for instance")
     parser.add_argument("--no-callgrind", action="store_true", help="leave out the instruction counts")
     parser.add_argument("--keep", help="write the workloads here and keep them")
@@ -252,7 +253,7 @@ def main(argv):
     else:
         ensure_time()
     tools = {
-        "qvek": os.path.abspath(args.qvek) if args.qvek else build_release(),
+        "qvek": os.path.abspath(args.qvek) if args.qvek else build_profiled(),
         "other": os.path.abspath(args.other) if args.other else None,
         "as": shutil.which("as"),
         # A sanitizer build, as the test suite's smoke run may time, does not run under valgrind.
