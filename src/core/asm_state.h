@@ -6,9 +6,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <type_traits>
 
 #include "core/name_index.h"
 
@@ -80,8 +77,15 @@ struct PatternWord {
 };
 static_assert(kProgramLabelNameSize <= UINT8_MAX && kPatternValueTextSize <= UINT8_MAX, "room fits a byte");
 
-using Allocator = void* (*)(size_t);
 struct AsmState;
+// Gives the passes the buffers of each file they read, in one block, and takes
+// it back; allocate returns null when memory is short. Blocks go back in the
+// reverse order they were given, a file's before the file that included it.
+using Allocator = void* (*)(AsmState& st, size_t size);
+using Releaser = void (*)(AsmState& st, void* block);
+/// The default pair: from the room behind a state newAsmState made while it lasts, else malloc and free.
+void* allocateBlock(AsmState& st, size_t size) noexcept;
+void releaseBlock(AsmState& st, void* block) noexcept;
 struct AsmEvent;  // core/observer.h
 // Told what an assembly does, event by event, with the state to read the tables in.
 using Observer = void (*)(void* context, const AsmState& st, const AsmEvent& event);
@@ -141,7 +145,11 @@ struct AsmFields {
     uint64_t targetInode = 0;                   // its inode
     bool targetIncluded = false;                // pass 1 met the target as an include: left as it was
     FILE* console = stdout;                     // where messages, listings and echoes go
-    Allocator allocate = std::malloc;           // source of the passes' line buffers
+    Allocator allocate = allocateBlock;         // source of the passes' file buffers
+    Releaser release = releaseBlock;            // takes back what allocate gave
+    char* spareTop = nullptr;                   // free room behind the state, in its own pages, from here
+    char* spareEnd = nullptr;                   // to here; both null = no such room
+    void* memory = nullptr;                     // the block newAsmState placed the state in, freed with it
     Observer observer = nullptr;                // told of files, statements and messages; null = nobody
     void* observerContext = nullptr;            // handed back to observer
     uint8_t pass = 0;                           // the pass running, 1 or 2; 0 outside the passes
@@ -150,26 +158,7 @@ struct AsmFields {
 };
 
 // The one record. A value-initialised one (new AsmState()) is a fresh state, and
-// so is one from newAsmState, which costs nothing for the pages a run leaves unused.
+// so is one from newAsmState (core/state_memory.h).
 struct AsmState : AsmFields, AsmTables {};
-
-// calloc creates a state as it creates any implicit-lifetime type, which an
-// aggregate is; free runs no destructor.
-static_assert(std::is_aggregate_v<AsmState> && std::is_trivially_destructible_v<AsmState>);
-
-struct FreeAsmState {
-    void operator()(AsmState* st) const { std::free(st); }
-};
-using AsmStatePtr = std::unique_ptr<AsmState, FreeAsmState>;
-
-/// Makes a fresh state without writing its tables; returns null when memory is short.
-inline AsmStatePtr newAsmState() {
-    // Every byte calloc returns is zero, as the tables start; for a state of
-    // this size the pages come from the system untouched and are first written
-    // when a run uses them, where constructing the state would write each one.
-    AsmStatePtr st(static_cast<AsmState*>(std::calloc(1, sizeof(AsmState))));
-    if (st != nullptr) static_cast<AsmFields&>(*st) = AsmFields();
-    return st;
-}
 
 }  // namespace qvek

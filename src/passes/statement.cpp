@@ -4,12 +4,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "core/messages.h"
+#include "core/state_memory.h"
 #include "core/symbols.h"
 #include "passes/observed.h"
 #include "source/files.h"
@@ -81,27 +83,38 @@ int tokenTooLong(AsmState& st) {
 
 }  // namespace
 
+namespace {
+
+// What each file open takes: its stream buffer, the line read from it and the line's tokens.
+struct FileBuffers {
+    char stream[kStreamBufferSize];
+    char line[kLineSpace];
+    Statement statement;
+};
+// A state from newAsmState holds the buffers of every file it can have open in
+// the room behind it; a deeper file would take its buffers from malloc.
+static_assert(sizeof(AsmState) + kMaxIncludeFiles * (sizeof(FileBuffers) + kSpareAlignment) <= kStateBlockSize,
+              "every file's buffers fit behind the state");
+static_assert(std::is_trivially_destructible_v<FileBuffers>, "released without a destructor");
+
+}  // namespace
+
 int readFile(AsmState& st, FILE* stream, StatementLoop loop) {
     if (st.observer != nullptr) observeFile(st, EventKind::FileEntered, true);
-    char* line = static_cast<char*>(st.allocate(kLineSpace));
-    void* statement = st.allocate(sizeof(Statement));
-    Statement* s = statement != nullptr ? new (statement) Statement : nullptr;
-    // A stream buffer many times the default: a source is read with a few large reads, not many small ones.
-    char* buffer = static_cast<char*>(st.allocate(kStreamBufferSize));
+    void* const memory = st.allocate(st, sizeof(FileBuffers));
+    FileBuffers* const b = memory != nullptr ? new (memory) FileBuffers : nullptr;
     int result;
-    if (line == nullptr || s == nullptr || buffer == nullptr || setvbuf(stream, buffer, _IOFBF, kStreamBufferSize) != 0)
+    if (b == nullptr || setvbuf(stream, b->stream, _IOFBF, kStreamBufferSize) != 0)
         result = error(st, "\nERROR:- Out of memory for the line buffers reading file %s !", st.includeNames[0]);
     else {
         // The slack past a line's terminator is read, never used: defined once here.
-        std::memset(line, 0, kLineSpace);
-        result = loop(st, stream, line, *s);
+        std::memset(b->line, 0, kLineSpace);
+        result = loop(st, stream, b->line, b->statement);
     }
     if (st.observer != nullptr) observeFile(st, EventKind::FileLeft, result >= 0);
     // Closed before its buffer is released.
     std::fclose(stream);
-    std::free(buffer);
-    std::free(line);
-    std::free(s);
+    if (memory != nullptr) st.release(st, memory);
     popInclude(st);
     return result;
 }

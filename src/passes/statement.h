@@ -12,7 +12,7 @@
 namespace qvek {
 
 // The buffer of each source stream: a few large reads in place of many small ones.
-constexpr uint32_t kStreamBufferSize = 64 * 1024;
+constexpr uint32_t kStreamBufferSize = 32 * 1024;
 
 // Bytes past a line's terminator that the splitter may read, and the line buffer with them.
 constexpr uint32_t kLineSlack = 16;

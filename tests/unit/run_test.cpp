@@ -102,7 +102,7 @@ TEST_F(Run, SourceThatCannotBeRead) {
 
 TEST_F(Run, NoMemoryForTheLineBuffers) {
     write("main.qvs", "NOP\n");
-    st->allocate = [](size_t) -> void* { return nullptr; };
+    st->allocate = [](AsmState&, size_t) -> void* { return nullptr; };
     EXPECT_EQ(run({"main.qvs", "out.ucd"}), -1);
     said("\nERROR:- Out of memory for the line buffers reading file main.qvs !");
     EXPECT_EQ(st->errorCount, 1);
