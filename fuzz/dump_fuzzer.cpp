@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/run.h"
+#include "core/state_memory.h"
 #include "fuzz_tree.h"
 #include "inspect/load_image.h"
 #include "tools/dump_run.h"
