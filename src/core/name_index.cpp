@@ -6,40 +6,55 @@
 
 namespace qvek {
 
-uint32_t hashName(const char* name) {
+NameKey keyOf(const char* name) {
+    NameKey key;
     // FNV-1a: names differ mostly in their last characters, and it mixes each one.
     uint32_t hash = 2166136261u;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(name); *p != '\0'; p++)
-        hash = (hash ^ *p) * 16777619u;
-    return hash;
+    for (uint32_t i = 0; name[i] != '\0'; i++) {
+        const auto c = static_cast<unsigned char>(name[i]);
+        if (i < sizeof key.prefix) key.prefix |= uint64_t{c} << 8 * i;
+        hash = (hash ^ c) * 16777619u;
+    }
+    key.hash = hash;
+    return key;
 }
 
+namespace {
+
+// Whether the prefix holds its name whole: a zero byte, the terminator, lies within it.
+bool holdsWhole(uint64_t prefix) { return (prefix >> 56) == 0; }
+
+}  // namespace
+
 template <uint32_t Entries>
-int NameIndex<Entries>::find(const NameTable& table, const char* name, uint32_t hash) const {
-    for (uint32_t link = bucket[hash & (kBuckets - 1)]; link != 0; link = nextHead[link - 1]) {
+int NameIndex<Entries>::find(const NameTable& table, const char* name, const NameKey& key) const {
+    for (uint32_t link = bucket[key.hash & (kBuckets - 1)]; link != 0; link = slot[link - 1].nextHead) {
         const uint32_t head = link - 1;
-        if (hashOf[head] == hash && std::strcmp(table.name(head), name) == 0) return static_cast<int>(head);
+        const NameKey& held = slot[head].key;
+        if (held.hash != key.hash || held.prefix != key.prefix) continue;
+        // Equal prefixes that end within themselves are equal names; longer ones may differ further on.
+        if (holdsWhole(key.prefix) || std::strcmp(table.name(head) + 8, name + 8) == 0) return static_cast<int>(head);
     }
     return -1;
 }
 
 template <uint32_t Entries>
 void NameIndex<Entries>::replaceHead(uint32_t head, uint16_t replacement) {
-    uint16_t* link = &bucket[hashOf[head] & (kBuckets - 1)];
-    while (*link != head + 1) link = &nextHead[*link - 1];
+    uint16_t* link = &bucket[slot[head].key.hash & (kBuckets - 1)];
+    while (*link != head + 1) link = &slot[*link - 1].nextHead;
     *link = replacement;
 }
 
 template <uint32_t Entries>
 void NameIndex<Entries>::add(const NameTable& table, uint32_t entry) {
-    const uint32_t hash = hashName(table.name(entry));
+    const NameKey key = keyOf(table.name(entry));
     const auto self = static_cast<uint16_t>(entry + 1);
-    hashOf[entry] = hash;
-    nextSame[entry] = 0;
-    const int found = find(table, table.name(entry), hash);
+    slot[entry].key = key;
+    slot[entry].nextSame = 0;
+    const int found = find(table, table.name(entry), key);
     if (found < 0) {
-        uint16_t& first = bucket[hash & (kBuckets - 1)];
-        nextHead[entry] = first;
+        uint16_t& first = bucket[key.hash & (kBuckets - 1)];
+        slot[entry].nextHead = first;
         first = self;
         lastSame[entry] = self;
         return;
@@ -47,45 +62,45 @@ void NameIndex<Entries>::add(const NameTable& table, uint32_t entry) {
     const auto head = static_cast<uint32_t>(found);
     if (entry < head) {
         // The new entry comes first in index order, so it is now what lookups find.
-        nextHead[entry] = nextHead[head];
+        slot[entry].nextHead = slot[head].nextHead;
         replaceHead(head, self);
-        nextSame[entry] = static_cast<uint16_t>(head + 1);
+        slot[entry].nextSame = static_cast<uint16_t>(head + 1);
         lastSame[entry] = lastSame[head];
         return;
     }
     if (entry > lastSame[head] - 1u) {
         // The usual case: tables fill from low entries to high ones.
-        nextSame[lastSame[head] - 1] = self;
+        slot[lastSame[head] - 1].nextSame = self;
         lastSame[head] = self;
         return;
     }
     uint32_t before = head;
-    while (nextSame[before] - 1u < entry) before = nextSame[before] - 1u;
-    nextSame[entry] = nextSame[before];
-    nextSame[before] = self;
+    while (slot[before].nextSame - 1u < entry) before = slot[before].nextSame - 1u;
+    slot[entry].nextSame = slot[before].nextSame;
+    slot[before].nextSame = self;
 }
 
 template <uint32_t Entries>
 void NameIndex<Entries>::remove(const NameTable& table, uint32_t entry) {
-    const int found = find(table, table.name(entry), hashOf[entry]);
+    const int found = find(table, table.name(entry), slot[entry].key);
     if (found < 0) return;
     const auto head = static_cast<uint32_t>(found);
     if (head == entry) {
-        const uint16_t next = nextSame[entry];
+        const uint16_t next = slot[entry].nextSame;
         if (next == 0) {
-            replaceHead(entry, nextHead[entry]);
+            replaceHead(entry, slot[entry].nextHead);
             return;
         }
         // The next entry of the same name becomes the one that lookups find.
-        nextHead[next - 1] = nextHead[entry];
+        slot[next - 1].nextHead = slot[entry].nextHead;
         lastSame[next - 1] = lastSame[entry];
         replaceHead(entry, next);
         return;
     }
     uint32_t before = head;
-    while (nextSame[before] != 0 && nextSame[before] - 1u != entry) before = nextSame[before] - 1u;
-    if (nextSame[before] == 0) return;
-    nextSame[before] = nextSame[entry];
+    while (slot[before].nextSame != 0 && slot[before].nextSame - 1u != entry) before = slot[before].nextSame - 1u;
+    if (slot[before].nextSame == 0) return;
+    slot[before].nextSame = slot[entry].nextSame;
     if (lastSame[head] == entry + 1) lastSame[head] = static_cast<uint16_t>(before + 1);
 }
 

@@ -25,8 +25,16 @@ struct NameTable {
     }
 };
 
-/// Returns the hash under which a name is indexed.
-uint32_t hashName(const char* name);
+// What a lookup compares of a name before the name itself: its hash and its
+// first eight bytes, zero-padded, which hold a name of up to seven characters
+// whole, so that the table's copy is only read for longer names.
+struct NameKey {
+    uint64_t prefix = 0;  // the first eight bytes, zero-padded
+    uint32_t hash = 0;    // the bucket chain the name is found in is hash modulo the buckets
+};
+
+/// Returns the key of a zero-terminated name.
+NameKey keyOf(const char* name);
 
 // Each distinct name has one head, its lowest entry, chained into a bucket;
 // the other entries of the name hang off the head in rising order. Links are
@@ -36,14 +44,20 @@ struct NameIndex {
     static_assert((Entries & (Entries - 1)) == 0 && Entries <= 0x8000, "power of two that fits the links");
     static constexpr uint32_t kBuckets = 2 * Entries;
 
-    uint16_t bucket[kBuckets] = {};   // first head whose hash falls in this bucket
-    uint16_t nextHead[Entries] = {};  // heads only: the next head in the same bucket
-    uint16_t nextSame[Entries] = {};  // the next higher entry of the same name
-    uint16_t lastSame[Entries] = {};  // heads only: the highest entry of the name
-    uint32_t hashOf[Entries] = {};    // hashName of each indexed entry's name
+    // What a lookup reads of an entry, together in a few bytes: one cache line
+    // holds all of it for four entries.
+    struct Slot {
+        NameKey key;            // keyOf the indexed entry's name
+        uint16_t nextHead = 0;  // heads only: the next head in the same bucket
+        uint16_t nextSame = 0;  // the next higher entry of the same name
+    };
 
-    /// Returns the lowest indexed entry named exactly name (of hash hash), or -1.
-    int find(const NameTable& table, const char* name, uint32_t hash) const;
+    uint16_t bucket[kBuckets] = {};   // first head whose hash falls in this bucket
+    Slot slot[Entries] = {};          // each entry's key and links
+    uint16_t lastSame[Entries] = {};  // heads only: the highest entry of the name
+
+    /// Returns the lowest indexed entry named exactly name (of key key), or -1.
+    int find(const NameTable& table, const char* name, const NameKey& key) const;
     /// Indexes an entry whose non-empty name has just been stored.
     void add(const NameTable& table, uint32_t entry);
     /// Takes an indexed entry out, while its old name is still stored.

@@ -56,19 +56,19 @@ void rename(NameIndex<Entries>& index, const NameTable& table, uint32_t entry, P
 int findDefinition(const AsmState& st, const char* name, uint32_t limit) {
     if (name[0] == '\0') return -1;  // free entries have empty names
     if (limit > kMaxDefinitions) limit = kMaxDefinitions;
-    const int found = st.definitionIndex.find(definitionNames(st), name, hashName(name));
+    const int found = st.definitionIndex.find(definitionNames(st), name, keyOf(name));
     return found >= 0 && static_cast<uint32_t>(found) < limit ? found : -1;
 }
 
 int findPatternLabel(const AsmState& st, const char* name) {
     if (name[0] == '\0') return -1;
-    return st.patternLabelIndex.find(patternLabels(st), name, hashName(name));
+    return st.patternLabelIndex.find(patternLabels(st), name, keyOf(name));
 }
 
 int findProgramLabel(const AsmState& st, const char* name) {
     if (name[0] == '\0') return -1;
     // Entries at or above labelCount stay indexed but are not seen.
-    const int found = st.programLabelIndex.find(programLabelNames(st), name, hashName(name));
+    const int found = st.programLabelIndex.find(programLabelNames(st), name, keyOf(name));
     return found >= 0 && static_cast<uint32_t>(found) < st.labelCount ? found : -1;
 }
 

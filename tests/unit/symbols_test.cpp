@@ -181,20 +181,28 @@ TEST_F(Symbols, TextsOutgrowingTheirRoomStayWithinTheirPools) {
     EXPECT_STREQ(patternValueText(*st, 7), ("#7" + longest).substr(0, kPatternValueTextSize - 1).c_str());
 }
 
-// Names from a small pool, so that entries share names, and with several
-// whose hashes fall into one bucket of every index, so that buckets chain.
+// Names from a small pool, so that entries share names, with several whose
+// hashes fall into one bucket of every index, so that buckets chain, and
+// names about eight characters long that share their first eight.
 std::vector<std::string> namePool() {
-    std::vector<std::string> pool = {"#", "#A", "#B", "#LOOP", "#X1", "#X2", "#VERY_LONG_NAME_OF_A_CONSTANT"};
+    std::vector<std::string> pool = {"#",        "#A",        "#B",        "#LOOP",     "#X1",
+                                     "#X2",      "#SEVEN7",   "#EIGHT_8",  "#EIGHT_8X", "#EIGHT_8Y",
+                                     "#EIGHT_88", "#VERY_LONG_NAME_OF_A_CONSTANT"};
     std::map<uint32_t, std::vector<std::string>> byBucket;
     constexpr uint32_t kSmallestBuckets = NameIndex<kPatternSlots>::kBuckets;
     for (int i = 0; pool.size() < 40 && i < 200000; i++) {
         std::string name = "#N" + std::to_string(i);
         // Same bucket in the largest index means same bucket in the smaller ones too.
-        auto& mates = byBucket[hashName(name.c_str()) & (NameIndex<kMaxDefinitions>::kBuckets - 1)];
+        auto& mates = byBucket[keyOf(name.c_str()).hash & (NameIndex<kMaxDefinitions>::kBuckets - 1)];
         mates.push_back(name);
         if (mates.size() == 3) pool.insert(pool.end(), mates.begin(), mates.end());
     }
-    EXPECT_GE(pool.size(), 40u);
+    // Two names that share their first eight bytes and their whole hash: only the names themselves tell them apart.
+    const char* const twins[] = {"#EIGHT_8W1_8", "#EIGHT_83B1A"};
+    EXPECT_EQ(keyOf(twins[0]).hash, keyOf(twins[1]).hash);
+    EXPECT_EQ(keyOf(twins[0]).prefix, keyOf(twins[1]).prefix);
+    pool.insert(pool.end(), std::begin(twins), std::end(twins));
+    EXPECT_GE(pool.size(), 42u);
     static_assert(kSmallestBuckets <= NameIndex<kMaxDefinitions>::kBuckets);
     return pool;
 }
