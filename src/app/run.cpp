@@ -9,8 +9,8 @@
 
 #include "app/options.h"
 #include "app/time_stamp.h"
-#include "core/state_memory.h"
 #include "core/messages.h"
+#include "core/state_memory.h"
 #include "core/symbols.h"
 #include "output/load_file.h"
 #include "passes/pass1.h"

@@ -30,7 +30,7 @@ struct NameTable {
 // whole, so that the table's copy is only read for longer names.
 struct NameKey {
     uint64_t prefix = 0;  // the first eight bytes, zero-padded
-    uint32_t hash = 0;    // the bucket chain the name is found in is hash modulo the buckets
+    uint32_t hash = 0;    // FNV-1a of the whole name; its low bits choose the bucket
 };
 
 /// Returns the key of a zero-terminated name.
