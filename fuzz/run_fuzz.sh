@@ -32,7 +32,7 @@ case $(basename "$fuzzer") in
     *program* | *dump*)
         seed_folders=()
         trees=1
-        # Past the 4 KB a stream buffers, so that its refills are crossed.
+        # Past the 4 KB a stream buffers in these builds, so that its refills are crossed.
         flags=(-dict="$repo/fuzz/qvek.dict" -max_len=16384)
         ;;
     *)

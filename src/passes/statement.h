@@ -12,7 +12,13 @@
 namespace qvek {
 
 // The buffer of each source stream: a few large reads in place of many small ones.
+// Builds for fuzzing read through small ones, so that their inputs of a few
+// kilobytes cross refills.
+#if defined(QVEK_SMALL_STREAM_BUFFERS)
+constexpr uint32_t kStreamBufferSize = 4 * 1024;
+#else
 constexpr uint32_t kStreamBufferSize = 32 * 1024;
+#endif
 
 // Bytes past a line's terminator that the splitter may read, and the line buffer with them.
 constexpr uint32_t kLineSlack = 16;
