@@ -1,7 +1,6 @@
 #include "passes/statement.h"
 
 #include <bit>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
@@ -80,10 +79,6 @@ int tokenTooLong(AsmState& st) {
     return error(st, "\nERROR:- Token longer than %u characters on line %3.3d in file %s. Assembly stopped.",
                  kMaxTokenLength, st.currentLine, st.includeNames[0]);
 }
-
-}  // namespace
-
-namespace {
 
 // What each file open takes: its stream buffer, the line read from it and the line's tokens.
 struct FileBuffers {
