@@ -78,6 +78,38 @@ void keepNumeric(Gathered& g, const StatementEvent& s, const Place& at) {
     g.numeric.push_back(n);
 }
 
+// The operands a pass-1 statement reads as numbers, and the table a '#' name there would be looked up in.
+void keepMalformed(Gathered& g, const StatementEvent& s, const Place& at) {
+    const auto keep = [&](uint32_t operand, OperandKind table) {
+        const char* token = s.operands[operand];
+        if (token[0] == '#' || token[0] == '\0' || readsWhole(token)) return;
+        MalformedNumber m{at, table, token};
+        m.place.token = tokenOf(s, operand);
+        g.malformed.push_back(std::move(m));
+    };
+    if (const InstructionFormat* format = instructionFormat(s.code)) {
+        for (uint8_t i = 0; i < format->fieldCount; i++)
+            if (format->fields[i].fixedText == nullptr) keep(format->fields[i].operand, format->fields[i].kind);
+        return;
+    }
+    switch (s.code) {
+        case StatementCode::Def:
+            for (uint32_t i = 2; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) {
+                const StatementCode op = lookupKeyword(s.operands[i]);
+                if (op != StatementCode::Not && op != StatementCode::And && op != StatementCode::Or &&
+                    op != StatementCode::Xor)
+                    keep(i, Constant);
+            }
+            break;
+        case StatementCode::Pat:
+            keep(s.operands[2][0] != '\0' ? 2 : 1, Constant);
+            if (s.operands[3][0] != '\0') keep(3, Constant);
+            break;
+        case StatementCode::Org: keep(2, Constant); break;
+        default: break;
+    }
+}
+
 void statement(Gathered& g, const AsmState& st, const AsmEvent& e) {
     const StatementEvent& s = e.statement;
     const Place at = placeOf(g, e, static_cast<int16_t>(s.label[0] != '\0' ? 1 : 0));
@@ -94,6 +126,7 @@ void statement(Gathered& g, const AsmState& st, const AsmEvent& e) {
     if (e.pass != 1) return;
     if (s.size > 0) g.program.push_back({at, s.code, s.address, s.size});
     keepNumeric(g, s, at);
+    keepMalformed(g, s, at);
 }
 
 void message(Gathered& g, const AsmEvent& e) {
@@ -134,6 +167,31 @@ void gatherEvent(void* context, const AsmState& st, const AsmEvent& e) {
         default: break;
     }
     if (g.options.next != nullptr) g.options.next(g.options.nextContext, st, e);
+}
+
+bool readsWhole(const char* token) {
+    const NumberReading r = readNumber(token);
+    const char* p = r.rest;
+    if (r.missingHash || *p == '\0') return true;
+    unsigned base = 10;
+    switch (*p) {
+        case 'B': base = 2; p++; break;
+        case 'D': p++; break;
+        case 'H':
+        case 'X': base = 16; p++; break;
+        default: break;
+    }
+    if (base != 2 && (*p == '+' || *p == '-')) p++;
+    if (base == 16 && p[0] == '0' && (p[1] == 'X' || p[1] == 'x')) p += 2;
+    if (*p == '\0') return false;
+    for (; *p != '\0'; p++) {
+        const char c = *p;
+        const bool digit = base == 2    ? c == '0' || c == '1'
+                           : base == 10 ? c >= '0' && c <= '9'
+                                        : (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        if (!digit) return false;
+    }
+    return true;
 }
 
 bool goOn(void* context, const AsmState&) { return !static_cast<Gathered*>(context)->stopped; }

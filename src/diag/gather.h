@@ -57,6 +57,13 @@ struct NumericOperand {
     uint32_t value;           // as the field holds it
 };
 
+// A token read as a number though characters of it are no digits, which the assembler passes over silently.
+struct MalformedNumber {
+    Place place;
+    OperandKind table;        // where a '#' name of the same letters would be looked up
+    std::string token;
+};
+
 struct RawMessage {
     uint8_t pass;
     Severity severity;
@@ -79,6 +86,7 @@ struct Gathered {
     std::vector<bool> used[3];                            // [table][entry]: some operand found it
     std::unordered_map<std::string, uint32_t> byName[3];  // [table]: the first live definition of a name
     std::vector<NumericOperand> numeric;                  // LPP slots and jump targets given as numbers
+    std::vector<MalformedNumber> malformed;               // in reading order
     std::bitset<kPatternSlots> filledSlots;               // slots a PAT stored a word in
     std::vector<RawMessage> messages;                     // in the order counted
     std::vector<uint32_t> repeatable;                     // pass 1's messages that pass 2 would give again
@@ -87,6 +95,9 @@ struct Gathered {
     mutable uint32_t nameSearches = 0;                    // tables searched for names near undefined ones
 };
 
+/// Tells whether a number token reads whole: a base prefix or a leading digit, then only digits of its base.
+/// Tokens the assembler itself warns about (no prefix, no digit) count as whole here.
+bool readsWhole(const char* token);
 /// The observer of a check: gathers an event, then hands it on to CheckOptions::next.
 void gatherEvent(void* gathered, const AsmState& st, const AsmEvent& event);
 /// The resumer of a check: goes on after a failure unless it was one past which nothing can be read.

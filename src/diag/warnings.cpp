@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "core/numbers.h"
+#include "diag/hints.h"
+
 namespace qvek::diag {
 
 namespace {
@@ -97,6 +100,17 @@ void numericOperands(const Gathered& g, WarningEnabled enabled, const std::vecto
     }
 }
 
+void malformedNumbers(const Gathered& g, std::vector<Group>& groups) {
+    for (const MalformedNumber& m : g.malformed) {
+        Group group = groupAt(g, Code::MalformedNumber, m.place,
+                              "`" + m.token + "` is read as the number " +
+                                  std::to_string(readNumber(m.token.c_str()).value) +
+                                  ": characters of it are no digits of its base");
+        hintMissingHash(g, m.place, m.table, m.token, group);
+        groups.push_back(std::move(group));
+    }
+}
+
 }  // namespace
 
 void addEngineWarnings(const Gathered& g, WarningEnabled enabled, std::vector<Group>& groups) {
@@ -105,6 +119,7 @@ void addEngineWarnings(const Gathered& g, WarningEnabled enabled, std::vector<Gr
     // What is used, filled or placed is known only when both passes read every file to its end.
     const bool complete = !g.stopped && !g.includeFailed && g.statements[2] == g.statements[1];
     names(g, enabled, complete, groups);
+    if (enabled(g.options, Code::MalformedNumber)) malformedNumbers(g, groups);
     if (complete) numericOperands(g, enabled, owner, groups);
 }
 
