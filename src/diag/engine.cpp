@@ -61,6 +61,9 @@ bool refuseSource(const char* name, const CheckOptions& options, Report& report,
 
 void finish(Report& report, std::vector<Group>& groups, bool warningsAsErrors) {
     std::stable_sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) { return a.order < b.order; });
+    size_t count = 0;
+    for (const Group& group : groups) count += group.items.size();
+    report.diagnostics.reserve(count);
     for (Group& group : groups)
         for (Diagnostic& d : group.items) {
             if (d.level == Level::Error) report.assemblerFails = true;
@@ -91,18 +94,20 @@ Report check(const char* sourceName, const CheckOptions& options) {
             st->observerContext = &g;
             st->resume = goOn;
             st->resumeContext = &g;
+            g.st = st.get();
             const SourceResult result = assembleSilently(*st, sourceName, true);
             if (result == SourceResult::CannotOpen)
                 addFileError(report, groups, Code::SourceUnreadable,
                              std::string("source file `") + sourceName + "` cannot be opened",
                              std::string("ERROR:- Cannot open source file ") + sourceName +
                                  (report.files.empty() ? "" : " on pass 2"));
+            // Names are read from the tables, so the diagnostics are made while the state lasts.
+            convertMessages(g, groups);
+            addEngineWarnings(g, switchedOn, groups);
         }
     }
     // The main source is always the first file, read or not.
     if (report.files.empty()) report.files.push_back({sourceName, {}, -1, 0, 0});
-    convertMessages(g, groups);
-    addEngineWarnings(g, switchedOn, groups);
     // Each included file's INC line is known once the file that includes it has its lines.
     for (CheckedFile& file : report.files) {
         if (file.includedFrom < 0) continue;

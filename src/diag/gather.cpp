@@ -39,32 +39,13 @@ int16_t tokenOf(const StatementEvent& s, uint32_t operand) {
     return operand == 0 ? 0 : static_cast<int16_t>(word + operand);
 }
 
-void define(Gathered& g, const AsmState& st, const StatementEvent& s, const NameUse& use, const Place& at) {
-    const int table = use.table;
+void define(Gathered& g, const StatementEvent& s, const NameUse& use, const Place& at) {
     const uint32_t entry = static_cast<uint32_t>(use.entry);
-    if (entry >= kTableSize[table]) return;
-    const char* name = use.operand == 0 ? s.label : s.operands[use.operand];
-    NameDefinition d{use.table, entry, name, at};
+    if (entry >= kTableSize[use.table]) return;
+    NameDefinition d{use.table, entry, at};
     d.place.token = tokenOf(s, use.operand);
-    const auto index = static_cast<int32_t>(g.definitions.size());
-    const auto [known, fresh] = g.byName[table].try_emplace(d.name, index);
-    if (!fresh) {
-        NameDefinition& earlier = g.definitions[known->second];
-        // A pattern label lives while its slot keeps it; a word stored over it took it away.
-        const bool live = use.table != PatternLabel || std::strcmp(patternLabel(st, earlier.entry), name) == 0;
-        if (!live || earlier.entry == entry) {
-            known->second = static_cast<uint32_t>(index);
-        } else if (use.table == PatternLabel && entry < earlier.entry) {
-            // Lookups find the lowest slot: this one, from now on.
-            earlier.firstOf = index;
-            d.shadows = true;
-            known->second = static_cast<uint32_t>(index);
-        } else {
-            d.firstOf = static_cast<int32_t>(known->second);
-        }
-    }
-    g.definitionOf[table][entry] = index;
-    g.definitions.push_back(std::move(d));
+    g.definitionOf[use.table][entry] = static_cast<int32_t>(g.definitions.size());
+    g.definitions.push_back(d);
 }
 
 void keepNumeric(Gathered& g, const StatementEvent& s, const Place& at) {
@@ -95,6 +76,7 @@ void keepMalformed(Gathered& g, const StatementEvent& s, const Place& at) {
     switch (s.code) {
         case StatementCode::Def:
             for (uint32_t i = 2; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) {
+                if (s.operands[i][0] == '#') continue;
                 const StatementCode op = lookupKeyword(s.operands[i]);
                 if (op != StatementCode::Not && op != StatementCode::And && op != StatementCode::Or &&
                     op != StatementCode::Xor)
@@ -110,7 +92,7 @@ void keepMalformed(Gathered& g, const StatementEvent& s, const Place& at) {
     }
 }
 
-void statement(Gathered& g, const AsmState& st, const AsmEvent& e) {
+void statement(Gathered& g, const AsmEvent& e) {
     const StatementEvent& s = e.statement;
     const Place at = placeOf(g, e, static_cast<int16_t>(s.label[0] != '\0' ? 1 : 0));
     g.statements[e.pass]++;
@@ -118,9 +100,9 @@ void statement(Gathered& g, const AsmState& st, const AsmEvent& e) {
         const NameUse& use = s.names[i];
         if (use.entry < 0) continue;
         if (!use.defines) {
-            if (static_cast<uint32_t>(use.entry) < kTableSize[use.table]) g.used[use.table][use.entry] = true;
+            if (static_cast<uint32_t>(use.entry) < kTableSize[use.table]) g.used[use.table][use.entry] = 1;
         } else if (e.pass == 1) {
-            define(g, st, s, use, at);
+            define(g, s, use, at);
         }
     }
     if (e.pass != 1) return;
@@ -150,18 +132,20 @@ void message(Gathered& g, const AsmEvent& e) {
 
 }  // namespace
 
+Gathered::Gathered(Report& r, const CheckOptions& o) : report(r), options(o) {
+    for (int t = 0; t < 3; t++) {
+        used[t].assign(kTableSize[t], 0);
+        definitionOf[t].assign(kTableSize[t], -1);
+    }
+}
+
 void gatherEvent(void* context, const AsmState& st, const AsmEvent& e) {
     Gathered& g = *static_cast<Gathered*>(context);
-    if (g.used[0].empty())
-        for (int t = 0; t < 3; t++) {
-            g.used[t].assign(kTableSize[t], false);
-            g.definitionOf[t].assign(kTableSize[t], -1);
-        }
     switch (e.kind) {
         case EventKind::FileEntered:
             if (e.depth < kMaxIncludeFiles) g.openFiles[e.depth] = enterFile(g, st, e);
             break;
-        case EventKind::Statement: statement(g, st, e); break;
+        case EventKind::Statement: statement(g, e); break;
         case EventKind::PatternWord: g.filledSlots.set(e.pattern.slot % kPatternSlots); break;
         case EventKind::Message: message(g, e); break;
         default: break;
@@ -169,7 +153,30 @@ void gatherEvent(void* context, const AsmState& st, const AsmEvent& e) {
     if (g.options.next != nullptr) g.options.next(g.options.nextContext, st, e);
 }
 
+const char* nameOf(const Gathered& g, const NameDefinition& d) {
+    switch (d.table) {
+        case PatternLabel: return patternLabel(*g.st, d.entry);
+        case Constant: return definitionName(*g.st, d.entry);
+        case JumpLabel: break;
+    }
+    return programLabelName(*g.st, d.entry);
+}
+
+bool live(const Gathered& g, uint32_t definition) {
+    const NameDefinition& d = g.definitions[definition];
+    return g.definitionOf[d.table][d.entry] == static_cast<int32_t>(definition);
+}
+
+int32_t definitionFound(const Gathered& g, OperandKind table, const char* name) {
+    const int entry = findEntry(*g.st, name, table);
+    return entry < 0 ? -1 : g.definitionOf[table][entry];
+}
+
 bool readsWhole(const char* token) {
+    // Most numbers are plain decimals, told at a glance.
+    const char* digit = token;
+    while (*digit >= '0' && *digit <= '9') digit++;
+    if (*digit == '\0') return true;
     const NumberReading r = readNumber(token);
     const char* p = r.rest;
     if (r.missingHash || *p == '\0') return true;

@@ -100,24 +100,32 @@ void hintWord(const Gathered& g, const Place& at, const std::string& word, Group
             nearest.size() == 1 ? &nearest[0] : nullptr);
 }
 
+// Every name a table holds, once each.
+std::vector<std::string> namesOf(const Gathered& g, OperandKind table) {
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < g.definitions.size(); i++)
+        if (g.definitions[i].table == table && live(g, i)) names.emplace_back(nameOf(g, g.definitions[i]));
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
 void hintName(const Gathered& g, const Place& at, OperandKind table, const std::string& name, Group& group) {
-    const auto it = g.byName[table].find(name);
-    if (it != g.byName[table].end()) {
+    if (const int32_t found = definitionFound(g, table, name.c_str()); found >= 0) {
         // Defined, but after this use: constants and pattern labels are looked up as the first pass meets them.
-        const NameDefinition& d = g.definitions[it->second];
         Diagnostic note = makeDiagnostic(g.report, Code::DefinedLater, at,
                                          "`" + name + "` is defined only later, and a use finds only definitions before it");
-        note.related.push_back({rangeOf(g.report, d.place), "defined here"});
+        note.related.push_back({rangeOf(g.report, g.definitions[found].place), "defined here"});
         group.items.push_back(std::move(note));
         return;
     }
     for (int other = 0; other < 3; other++) {
-        const auto found = g.byName[other].find(name);
-        if (other == table || found == g.byName[other].end()) continue;
+        const int32_t found = other == table ? -1 : definitionFound(g, static_cast<OperandKind>(other), name.c_str());
+        if (found < 0) continue;
         Diagnostic note = makeDiagnostic(g.report, Code::OtherTable, at,
                                          "`" + name + "` is " + tableWords(static_cast<OperandKind>(other)) + ", not " +
                                              tableWords(table));
-        note.related.push_back({rangeOf(g.report, g.definitions[found->second].place), "defined here"});
+        note.related.push_back({rangeOf(g.report, g.definitions[found].place), "defined here"});
         group.items.push_back(std::move(note));
         return;
     }
@@ -125,7 +133,7 @@ void hintName(const Gathered& g, const Place& at, OperandKind table, const std::
     const uint32_t limit = nearEnough(name);
     uint32_t best = limit + 1;
     std::vector<std::string> nearest;
-    for (const auto& [candidate, index] : g.byName[table]) {
+    for (const std::string& candidate : namesOf(g, table)) {
         const uint32_t d = editDistance(name, candidate, std::min(best, limit));
         if (d > limit || d > best) continue;
         if (d < best) nearest.clear();
@@ -133,14 +141,13 @@ void hintName(const Gathered& g, const Place& at, OperandKind table, const std::
         nearest.push_back(candidate);
     }
     if (nearest.empty()) return;
-    std::sort(nearest.begin(), nearest.end());
     addNote(g, group, Code::MaybeName, at, "did you mean " + either(nearest) + "?",
             nearest.size() == 1 ? &nearest[0] : nullptr);
 }
 
 void hintMissingHash(const Gathered& g, const Place& at, OperandKind table, const std::string& token, Group& group) {
     const std::string name = "#" + token;
-    if (g.byName[table].count(name) == 0) return;
+    if (definitionFound(g, table, name.c_str()) < 0) return;
     addNote(g, group, Code::MissingHash, at, std::string("did you mean ") + tableWords(table) + " `" + name + "`?", &name);
 }
 

@@ -241,8 +241,9 @@ Group convert(const Gathered& g, const RawMessage& m) {
             const std::string label = subjectAfter(text, "assigned label ");
             const uint32_t slot = hexAfter(text, "address ox");
             words = "PAT stores over the pattern word " + quoted(label) + " at host address " + hex(2 * slot);
+            // The last PAT at the slot before this one stored the word it overwrites.
             for (const NameDefinition& d : g.definitions)
-                if (d.table == PatternLabel && d.entry == slot && d.name == label && d.place.ordinal < at.ordinal)
+                if (d.table == PatternLabel && d.entry == slot && d.place.ordinal < at.ordinal)
                     also = {related(d.place, quoted(label) + " was stored here")};
             break;
         }
@@ -356,10 +357,10 @@ Range rangeOf(const Report& report, const Place& place) {
     if (place.token < 0 || place.line <= 0 || place.file >= report.files.size()) return r;
     const CheckedFile& file = report.files[place.file];
     if (static_cast<size_t>(place.line) > file.lines.size()) return r;
-    const auto spans = tokenSpans(file.lines[place.line - 1]);
-    if (static_cast<size_t>(place.token) >= spans.size()) return r;
-    r.firstColumn = static_cast<uint32_t>(spans[place.token].begin + 1);
-    r.lastColumn = static_cast<uint32_t>(spans[place.token].end);
+    Span span;
+    if (!tokenSpanAt(file.lines[place.line - 1], static_cast<size_t>(place.token), &span)) return r;
+    r.firstColumn = static_cast<uint32_t>(span.begin + 1);
+    r.lastColumn = static_cast<uint32_t>(span.end);
     return r;
 }
 

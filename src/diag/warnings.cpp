@@ -53,24 +53,28 @@ void overwrites(const Gathered& g, bool on, std::vector<int32_t>& owner, std::ve
 void names(const Gathered& g, WarningEnabled enabled, bool complete, std::vector<Group>& groups) {
     constexpr Code kUnused[3] = {Code::UnusedPatternLabel, Code::UnusedConstant, Code::UnusedLabel};
     constexpr const char* kKind[3] = {"pattern label", "constant", "program label"};
-    for (size_t i = 0; i < g.definitions.size(); i++) {
+    const bool twice = enabled(g.options, Code::DefinedTwice);
+    for (uint32_t i = 0; i < g.definitions.size(); i++) {
+        // A pattern label whose slot a later PAT took over is gone; the assembler says so itself.
+        if (!live(g, i)) continue;
         const NameDefinition& d = g.definitions[i];
         const int t = d.table;
-        if (d.firstOf >= 0) {
-            if (!enabled(g.options, Code::DefinedTwice)) continue;
-            const NameDefinition& found = g.definitions[d.firstOf];
+        const char* name = nameOf(g, d);
+        const int32_t found = definitionFound(g, d.table, name);
+        if (found >= 0 && found != static_cast<int32_t>(i)) {
+            if (!twice) continue;
+            const NameDefinition& first = g.definitions[found];
             Group group = groupAt(g, Code::DefinedTwice, d.place,
-                                  std::string(kKind[t]) + " `" + d.name + "` is defined again; every use finds " +
-                                      (d.table == PatternLabel ? "the lowest slot, " : "the first definition, ") +
-                                      "on " + lineWords(g.report, found.place) + ", and this one is ignored");
-            group.items[0].related.push_back({rangeOf(g.report, found.place), "the definition every use finds"});
+                                  std::string(kKind[t]) + " `" + name + "` is defined twice; every use finds " +
+                                      (d.table == PatternLabel ? "the lowest slot, " : "the first definition, ") + "on " +
+                                      lineWords(g.report, first.place) + ", and this one is ignored");
+            group.items[0].related.push_back({rangeOf(g.report, first.place), "the definition every use finds"});
             groups.push_back(std::move(group));
             continue;
         }
         // Names that a file not read, or lines never reached, might use are not called unused.
-        if (!complete || !enabled(g.options, kUnused[t])) continue;
-        if (g.definitionOf[t][d.entry] != static_cast<int32_t>(i) || g.used[t][d.entry]) continue;
-        Group group = groupAt(g, kUnused[t], d.place, std::string(kKind[t]) + " `" + d.name + "` is never used");
+        if (!complete || g.used[t][d.entry] || !enabled(g.options, kUnused[t])) continue;
+        Group group = groupAt(g, kUnused[t], d.place, std::string(kKind[t]) + " `" + name + "` is never used");
         group.items[0].unnecessary = true;
         groups.push_back(std::move(group));
     }
