@@ -16,7 +16,15 @@ Diagnostic& Collector::add(Diagnostic d) {
 }
 
 void Collector::moveInto(std::vector<Diagnostic>& out) {
-    std::stable_sort(groups_.begin(), groups_.end(), [](const Group& a, const Group& b) { return a.order < b.order; });
+    const auto before = [](const Group& a, const Group& b) { return a.order < b.order; };
+    // Groups made in reading order already, as a clean source's warnings are, move over whole.
+    if (out.empty() && std::is_sorted(groups_.begin(), groups_.end(), before)) {
+        out = std::move(items_);
+        items_.clear();
+        groups_.clear();
+        return;
+    }
+    std::stable_sort(groups_.begin(), groups_.end(), before);
     out.reserve(out.size() + items_.size());
     for (const Group& group : groups_)
         for (uint32_t i = group.first; i < group.first + group.count; i++) out.push_back(std::move(items_[i]));

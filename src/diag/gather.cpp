@@ -1,5 +1,6 @@
 #include "diag/gather.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -76,7 +77,8 @@ void keepMalformed(Gathered& g, const StatementEvent& s, const Place& at) {
     switch (s.code) {
         case StatementCode::Def:
             for (uint32_t i = 2; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) {
-                if (s.operands[i][0] == '#') continue;
+                // The operators read whole as numbers but XOR, which is told by its word.
+                if (s.operands[i][0] == '#' || readsWhole(s.operands[i])) continue;
                 const StatementCode op = lookupKeyword(s.operands[i]);
                 if (op != StatementCode::Not && op != StatementCode::And && op != StatementCode::Or &&
                     op != StatementCode::Xor)
@@ -207,6 +209,12 @@ bool readLines(const CheckOptions& options, const char* name, CheckedFile& file)
     FILE* stream = options.opener != nullptr ? options.opener(options.openerContext, name) : std::fopen(name, "r");
     if (stream == nullptr) return false;
     std::string text;
+    // Sized once where the stream can tell its length; a stream that cannot grows as it is read.
+    if (std::fseek(stream, 0, SEEK_END) == 0) {
+        const long size = std::ftell(stream);
+        if (size > 0) text.reserve(std::min<size_t>(static_cast<size_t>(size), kMaxKeptFileSize));
+        std::rewind(stream);
+    }
     char buffer[1 << 14];
     size_t n;
     // A file beyond the limit keeps its first lines; the passes report what they make of the rest.
@@ -214,6 +222,11 @@ bool readLines(const CheckOptions& options, const char* name, CheckedFile& file)
         text.append(buffer, n);
     const bool read = std::ferror(stream) == 0;
     std::fclose(stream);
+    size_t count = 1;
+    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', text.data() + text.size() - p)));
+         p++)
+        count++;
+    file.lines.reserve(count);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -221,7 +234,7 @@ bool readLines(const CheckOptions& options, const char* name, CheckedFile& file)
         if (last) end = text.size();
         size_t stop = end;
         if (!last && stop > start && text[stop - 1] == '\r') stop--;
-        file.lines.emplace_back(text, start, stop - start);
+        file.lines.emplace_back(text.data() + start, stop - start);
         start = end + 1;
     }
     return read;

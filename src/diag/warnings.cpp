@@ -69,7 +69,10 @@ void names(const Gathered& g, WarningEnabled enabled, bool complete, Collector& 
         }
         // Names that a file not read, or lines never reached, might use are not called unused.
         if (!complete || g.used[t][def.entry] || !enabled(g.options, kUnused[t])) continue;
-        Diagnostic& d = openAt(g, c, kUnused[t], def.place, std::string(kKind[t]) + " `" + name + "` is never used");
+        std::string words;
+        words.reserve(48);
+        words.append(kKind[t]).append(" `").append(name).append("` is never used");
+        Diagnostic& d = openAt(g, c, kUnused[t], def.place, std::move(words));
         d.unnecessary = true;
     }
 }
