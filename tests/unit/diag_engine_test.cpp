@@ -2,14 +2,18 @@
 // gives, and the check against the assembler's own run on random sources.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <regex>
 #include <set>
 
 #include "app/run.h"
+#include "core/observer.h"
 #include "core/state_memory.h"
 #include "diag/engine.h"
 #include "test_support.h"
+
+#include <sys/stat.h>
 
 namespace qvek::diag {
 namespace {
@@ -119,6 +123,14 @@ TEST(DiagnosticsTable, WordsIncludeChainSwitchesAndUnreadableSources) {
     EXPECT_EQ(r.errors, 2u);
     EXPECT_FALSE(r.assemblerFails);
 
+    // An include the passes must not read twice, refused in the assembler's own words.
+    ASSERT_EQ(mkfifo("PIPE.INC", 0600), 0);
+    r = checkFiles({"", {{"m.qvs", "INC pipe.inc\n"}}, {}});
+    ASSERT_EQ(r.diagnostics.size(), 1u);
+    EXPECT_EQ(r.diagnostics[0].code, "Q1011");
+    EXPECT_EQ(r.diagnostics[0].historical,
+              "ERROR:- Include file PIPE.INC on line 001 in file m.qvs is a pipe, which cannot be read on both passes !");
+
     std::filesystem::create_directory("folder.qvs");
     for (const char* name : {"folder.qvs", "absent.qvs", "/dev/zero"}) {
         r = check(name, {});
@@ -126,6 +138,32 @@ TEST(DiagnosticsTable, WordsIncludeChainSwitchesAndUnreadableSources) {
         EXPECT_EQ(r.diagnostics[0].code, "Q1021") << name;
         EXPECT_EQ(r.diagnostics[0].range.line, 0) << name;
     }
+}
+
+// An editor's texts through the opener, and its own observer told every event of the check.
+TEST(DiagnosticsTable, TheCallersOpenerAndObserver) {
+    struct Editor {
+        std::map<std::string, std::string> texts;
+        uint32_t statements = 0;
+    } editor;
+    editor.texts = {{"m.qvs", " INC INNER.INC\n CAL #NOPE\n"}, {"INNER.INC", "#L LDAA 1\n"}};
+    CheckOptions options;
+    options.opener = [](void* context, const char* name) -> FILE* {
+        auto& texts = static_cast<Editor*>(context)->texts;
+        const auto text = texts.find(name);
+        return text == texts.end() ? nullptr : fmemopen(text->second.data(), text->second.size(), "r");
+    };
+    options.openerContext = &editor;
+    options.next = [](void* context, const AsmState&, const AsmEvent& e) {
+        if (e.kind == EventKind::Statement) static_cast<Editor*>(context)->statements++;
+    };
+    options.nextContext = &editor;
+    const Report r = check("m.qvs", options);
+    std::vector<std::string> got;
+    for (const Diagnostic& d : r.diagnostics) got.push_back(d.code + " " + placeOf(r, d));
+    EXPECT_EQ(got, (std::vector<std::string>{"Q2001 INNER.INC:1:4-7", "Q4001 INNER.INC:1:4-7", "Q3002 INNER.INC:1:1-2",
+                                             "Q1001 m.qvs:2:6-10"}));
+    EXPECT_EQ(editor.statements, 6u);  // three lines, both passes
 }
 
 // Random sources of a few lines over a small vocabulary, with includes that may be missing or nest.
