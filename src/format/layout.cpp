@@ -118,8 +118,9 @@ size_t layLine(const Columns& c, const Shape& line, char* out) {
         case Kind::Statement: break;
     }
     Writer w{out, layStatement(c, line.normal, out)};
-    // Where the columns would push a line past what the assembler reads, its tokens take single blanks.
-    if (w.n > kMaxStatementPart) {
+    // Where the columns would push a line past what the assembler reads, with a blank before its
+    // comment, its tokens take single blanks.
+    if (w.n + (line.commented ? 1 : 0) > kMaxStatementPart) {
         w.n = 0;
         w.put(line.normal);
     }

@@ -73,6 +73,7 @@ bool readSource(const std::string& name, bool forRewrite, Source& source, std::s
         d.fd = open(name.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
         if (d.fd < 0) return failed(why, std::strerror(errno));
     }
+    source.text.clear();
     struct stat before;
     if (fstat(d.fd, &before) != 0) return failed(why, std::strerror(errno));
     if (const char* kind = kindRefused(before)) return failed(why, kind);
