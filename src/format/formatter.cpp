@@ -179,6 +179,7 @@ const char* describe(Untouched why) {
 
 Formatted formatSource(std::string_view source) {
     Formatted f;
+    if (source.empty()) return f;
     if (const void* zero = std::memchr(source.data(), '\0', source.size()); zero != nullptr) {
         const auto before = static_cast<size_t>(static_cast<const char*>(zero) - source.data());
         f.isText = false;

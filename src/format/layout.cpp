@@ -56,6 +56,7 @@ struct Writer {
         n = to;
     }
     void put(std::string_view s) {
+        if (s.empty()) return;  // an empty part may point nowhere
         std::memcpy(out + n, s.data(), s.size());
         n += s.size();
     }
