@@ -77,6 +77,8 @@ bool readSource(const std::string& name, bool forRewrite, Source& source, std::s
     struct stat before;
     if (fstat(d.fd, &before) != 0) return failed(why, std::strerror(errno));
     if (const char* kind = kindRefused(before)) return failed(why, kind);
+    if (S_ISREG(before.st_mode) && static_cast<size_t>(before.st_size) <= kMaxSourceBytes)
+        source.text.reserve(static_cast<size_t>(before.st_size));
     if (!readAll(d.fd, source.text, why)) return false;
     if (fstat(d.fd, &source.status) != 0) return failed(why, std::strerror(errno));
     if (S_ISREG(before.st_mode) &&
