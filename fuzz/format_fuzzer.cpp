@@ -20,17 +20,6 @@ namespace {
     std::abort();
 }
 
-std::vector<std::string_view> linesOf(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const size_t feed = text.find('\n');
-        const size_t length = feed == std::string_view::npos ? text.size() : feed + 1;
-        lines.push_back(text.substr(0, length));
-        text.remove_prefix(length);
-    }
-    return lines;
-}
-
 // A line's tokens, upper-cased and joined by single blanks, then its comment without trailing blanks.
 std::string plainReading(std::string_view line) {
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
@@ -61,8 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (source.find('\0') == std::string_view::npos) finding("text refused");
         return 0;
     }
-    const std::vector<std::string_view> before = linesOf(source);
-    const std::vector<std::string_view> after = linesOf(f.text);
+    const std::vector<std::string_view> before = qvek::format::linesWithEnds(source);
+    const std::vector<std::string_view> after = qvek::format::linesWithEnds(f.text);
     if (before.size() != after.size()) finding("lines added or removed");
     size_t note = 0;
     for (size_t i = 0; i < before.size(); i++) {

@@ -168,6 +168,17 @@ std::string_view commentOf(std::string_view text, const Line& l) {
 
 }  // namespace
 
+std::vector<std::string_view> linesWithEnds(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const size_t feed = text.find('\n');
+        const size_t length = feed == std::string_view::npos ? text.size() : feed + 1;
+        lines.push_back(text.substr(0, length));
+        text.remove_prefix(length);
+    }
+    return lines;
+}
+
 const char* describe(Untouched why) {
     switch (why) {
         case Untouched::TooLong: return "is longer than the assembler reads";

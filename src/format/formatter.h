@@ -33,6 +33,8 @@ struct Formatted {
 
 /// Formats a whole source; the same text always gives the same result, and formatting that again changes nothing.
 Formatted formatSource(std::string_view source);
+/// The lines of a text, each with its line feed when it has one: line i of a source is line i of its formatting.
+std::vector<std::string_view> linesWithEnds(std::string_view text);
 /// What a note means, as a phrase that follows "line N".
 const char* describe(Untouched why);
 

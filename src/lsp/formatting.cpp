@@ -9,18 +9,6 @@ namespace qvek::lsp {
 
 namespace {
 
-// The lines of a text with their line ends: formatting changes each in place, never their number.
-std::vector<std::string_view> linesOf(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const size_t feed = text.find('\n');
-        const size_t length = feed == std::string_view::npos ? text.size() : feed + 1;
-        lines.push_back(text.substr(0, length));
-        text.remove_prefix(length);
-    }
-    return lines;
-}
-
 json position(uint32_t line, uint32_t character) { return {{"line", line}, {"character", character}}; }
 
 }  // namespace
@@ -29,8 +17,8 @@ json formattingEdits(const Text& text, uint32_t firstLine, uint32_t lastLine) {
     const format::Formatted f = format::formatSource(text.bytes());
     if (!f.isText)
         throw RequestError{RequestFailed, "line " + std::to_string(f.zeroLine) + " holds a zero byte: not a source"};
-    const std::vector<std::string_view> before = linesOf(text.bytes());
-    const std::vector<std::string_view> after = linesOf(f.text);
+    const std::vector<std::string_view> before = format::linesWithEnds(text.bytes());
+    const std::vector<std::string_view> after = format::linesWithEnds(f.text);
     json edits = json::array();
     if (before.size() != after.size()) return edits;  // never so; nothing is safer than a guess
     for (uint32_t i = firstLine; i <= lastLine && i < before.size(); i++) {

@@ -3,21 +3,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "format/formatter.h"
+
 namespace qvek::fmt {
 
 namespace {
-
-// The lines of a text, each with its line feed when it has one.
-std::vector<std::string_view> linesOf(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const size_t feed = text.find('\n');
-        const size_t length = feed == std::string_view::npos ? text.size() : feed + 1;
-        lines.push_back(text.substr(0, length));
-        text.remove_prefix(length);
-    }
-    return lines;
-}
 
 void addLine(std::string& out, char mark, std::string_view line) {
     out += mark;
@@ -28,8 +18,8 @@ void addLine(std::string& out, char mark, std::string_view line) {
 }  // namespace
 
 std::string unifiedDiff(const std::string& name, std::string_view before, std::string_view after) {
-    const std::vector<std::string_view> a = linesOf(before);
-    const std::vector<std::string_view> b = linesOf(after);
+    const std::vector<std::string_view> a = format::linesWithEnds(before);
+    const std::vector<std::string_view> b = format::linesWithEnds(after);
     // Formatting keeps every line: a text that differs in its count is shown whole, as one change.
     const size_t count = std::max(a.size(), b.size());
     const auto changed = [&](size_t i) { return a.size() != b.size() || a[i] != b[i]; };
