@@ -11,7 +11,7 @@ fail() { echo "$name: $*"; exit 1; }
 bin=$prefix/bin
 man=$prefix/share/man/man1
 for f in "$bin/qvek" "$bin/qvekdump" "$bin/qvek-lsp" "$man/qvek.1" "$man/qvekdump.1" "$man/qvek-lsp.1" \
-         "$prefix/share/doc/qvek/README.md" \
+         "$prefix/share/doc/qvek/README.md" "$prefix/share/doc/qvek/LICENSE" "$prefix/share/doc/qvek/copyright" \
          "$prefix/share/doc/qvek/docs/reliability.md"; do
     [ -f "$f" ] || fail "missing ${f#"$prefix"/}"
 done
