@@ -5,6 +5,10 @@ file's statements against another's, and the kinds of pattern slot. A source
 whose names and file names hold markup characters and bytes 0x80 to 0xFF must
 render too, which it only does when they are escaped.
 
+The colours of a picture's legends must stay apart (a CIE76 difference of at least
+8) as normal vision and as full protanopia, deuteranopia and tritanopia see
+them (the simulation matrices of Machado, Oliveira and Fernandes, 2009).
+
 No two texts of a picture may overlap, nor leave it. Their boxes are computed
 from the SVG with a font-metric estimate (a monospace advance of 0.6 em, two
 for a wide character; 0.95 em above the baseline, 0.25 em below), and the
@@ -67,7 +71,7 @@ def read_png(path):
 def render(qvekdump, source, work, failures):
     svg, png = work / "picture.svg", work / "picture.png"
     subprocess.run([qvekdump, "--svg", source.name, "-o", svg.name], cwd=work, check=True, stderr=subprocess.DEVNULL)
-    failures.extend(f"{source.name}: {o}" for o in overlaps(svg))
+    failures.extend(f"{source.name}: {o}" for o in overlaps(svg) + legend_colours_apart(svg))
     subprocess.run(["rsvg-convert", "--zoom", str(1 / SHRINK), svg.name, "-o", png.name], cwd=work, check=True)
     return read_png(png)
 
@@ -118,6 +122,45 @@ def overlaps(svg):
     return found
 
 
+# Linear-RGB matrices simulating each colour-vision deficiency at full severity.
+VISION = {
+    "normal vision": ((1, 0, 0), (0, 1, 0), (0, 0, 1)),
+    "protanopia": ((0.152286, 1.052583, -0.204868), (0.114503, 0.786281, 0.099216), (-0.003882, -0.048116, 1.051998)),
+    "deuteranopia": ((0.367322, 0.860646, -0.227968), (0.280085, 0.672501, 0.047413), (-0.011820, 0.042940, 0.968881)),
+    "tritanopia": ((1.255528, -0.076749, -0.178779), (-0.078411, 0.930809, 0.147602), (0.004733, 0.691367, 0.303900)),
+}
+
+
+def lab_seen(colour, matrix):
+    """CIE L*a*b* of an sRGB colour "#rrggbb" as a vision of the matrix sees it."""
+    srgb = [int(colour[i:i + 2], 16) / 255 for i in (1, 3, 5)]
+    linear = [c / 12.92 if c <= 0.04045 else ((c + 0.055) / 1.055) ** 2.4 for c in srgb]
+    r, g, b = (min(1, max(0, sum(m * c for m, c in zip(row, linear)))) for row in matrix)
+    xyz = (0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047, 0.2126 * r + 0.7152 * g + 0.0722 * b, \
+        (0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883
+    fx, fy, fz = (t ** (1 / 3) if t > 0.008856 else 7.787 * t + 16 / 116 for t in xyz)
+    return 116 * fy - 16, 500 * (fx - fy), 200 * (fy - fz)
+
+
+def legend_colours_apart(svg):
+    """The swatches (stroked rectangles) of both legends differ, by at least 8
+    in every vision; only white, empty memory in either grid, may repeat."""
+    root, found = ET.parse(svg).getroot(), []
+    colours = [rect.get("fill") for legend in root.iter(SVG + "g") if legend.get("id") == "legends"
+               for rect in legend.iter(SVG + "rect") if rect.get("stroke")]
+    shown = [c for c in colours if c != "#ffffff"]
+    if len(set(shown)) != len(shown):
+        found.append(f"the legends repeat a colour: {colours}")
+    shown = sorted(set(colours))
+    for vision, matrix in VISION.items():
+        for i, a in enumerate(shown):
+            for b in shown[i + 1:]:
+                d = sum((p - q) ** 2 for p, q in zip(lab_seen(a, matrix), lab_seen(b, matrix))) ** 0.5
+                if d < 8:
+                    found.append(f"{a} and {b} differ by {d:.1f} in {vision}")
+    return found
+
+
 def check_estimate(work):
     """The ink of a sample stays within the box the estimate gives it."""
     sample = "#_MWgjy|\u00c9\u00ff"
@@ -137,9 +180,12 @@ def check_estimate(work):
 def crowded(work):
     """A source whose labels crowd: neighbours one nibble apart, names of 80
     characters, labels at the ends of rows, many labelled pattern words with
-    and without room beside them, and an include with a long name."""
-    include = "I" * 60 + ".INC"
-    lines = [f"INC {include}"]
+    and without room beside them, and seven includes, one with a long name,
+    so that eight files own nibbles."""
+    includes = ["I" * 60 + ".INC"] + [f"PART{i}.INC" for i in range(6)]
+    for include in includes:
+        (work / include).write_text("#IN_" + include[:4] + " NOP\nRET\n")
+    lines = [f"INC {include}" for include in includes]
     for i in range(48):
         name = "#" + ("L%d_" % i) * (1 + i % 7 * 3)
         lines.append(f"{name[:80]} NOP")
@@ -148,7 +194,6 @@ def crowded(work):
     for k in range(48):
         slot = 2 * k + (k % 3 == 0)
         lines.append(f"PAT #P{k}_{'X' * (k % 20)} {k} H{2 * slot:X}")
-    (work / include).write_text("#IN_INCLUDE NOP\nRET\n")
     (work / "crowded.qvs").write_text("\n".join(lines) + "\n")
     return work / "crowded.qvs"
 

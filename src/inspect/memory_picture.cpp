@@ -50,13 +50,13 @@ struct SlotStyle {
 };
 
 // One entry per SlotKind, in its order.
-// One entry per SlotKind, in its order. Words are dark and the files' colours
-// light, so the two grids never share a colour; a labelled word is darker than
-// an unlabelled one in any colour vision.
+// One entry per SlotKind, in its order. Words are dark or strong and the
+// files' colours light, so no colour of one grid passes for one of the other,
+// in any common colour vision.
 constexpr SlotStyle kSlotStyles[] = {
     {kPlain, "free: no PAT fills it"},
     {"#332288", "word with a label"},
-    {"#a49ad6", "word without a label"},
+    {"#882255", "word without a label"},
     {kPlain, "zero word"},
     {"#332288", "word not zero"},
     {"#dddddd", "beyond the words the load file writes"},
