@@ -224,7 +224,7 @@ int inspectOpenFile(const DumpOptions& options, FILE* in, ReadFiles& files) {
             report("\nERROR:- %s on line %3.3u in file %s", image.error, image.errorLine, options.fileName);
         else
             report("\nERROR:- %s in file %s", image.error, options.fileName);
-        if (image.errorLine == 1) suggestSourceModes(options.fileName);
+        if (image.headerMissing) suggestSourceModes(options.fileName);
         return kFailureStatus;
     }
     std::unique_ptr<RecordedSource<NoProduct>> source;
