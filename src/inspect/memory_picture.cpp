@@ -123,10 +123,10 @@ void writeFitted(FILE* out, const char* text, Fit fit) {
 
 // A text element holding what fits of text in room, and the whole text as its
 // tooltip when it was shortened; nothing when not even one character fits.
-void writeTextIn(FILE* out, int x, int y, int size, const char* text, double room, const char* attributes = "") {
+void writeTextIn(FILE* out, int x, int y, int size, const char* text, double room) {
     const Fit fit = fitText(text, room, size);
     if (fit.whole ? text[0] == '\0' : fit.bytes == 0) return;
-    std::fprintf(out, "<text x=\"%d\" y=\"%d\"%s", x, y, attributes);
+    std::fprintf(out, "<text x=\"%d\" y=\"%d\"", x, y);
     if (size != kTextSize) std::fprintf(out, " font-size=\"%d\"", size);
     std::fputc('>', out);
     if (!fit.whole) {
@@ -306,17 +306,16 @@ void writeSlotLabels(const MemoryPicture& p, FILE* out) {
     }
 }
 
-int writeSwatch(int x, int y, const char* fill, FILE* out) {
+// A swatch and what fits of its text in what is left of the grid's width;
+// returns the next entry's height.
+int writeLegendEntry(int x, int y, const char* fill, const char* text, int right, FILE* out) {
     std::fprintf(out,
                  "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\" stroke=\"#303030\" "
                  "stroke-width=\"0.5\"/>\n",
                  x, y, kCell, kCell, fill);
+    writeTextIn(out, x + kCell + 6, y + kCell - 2, kTextSize, text, right - (x + kCell + 6));
     return y + kLegendLine;
 }
-
-// Legend entries hold the swatch's text in what is left of their grid's width.
-constexpr int kProgramLegendRoom = kProgramRight - (kProgramX + kCell + 6);
-constexpr int kPatternLegendRoom = kWidth - kMargin - (kPatternX + kCell + 6);
 
 int writeHeading(int x, int y, const char* text, FILE* out) {
     std::fprintf(out, "<text x=\"%d\" y=\"%d\" font-weight=\"bold\">%s</text>\n", x, y + kCell - 2, text);
@@ -326,15 +325,10 @@ int writeHeading(int x, int y, const char* text, FILE* out) {
 // The files that own program nibbles, in their colours.
 int writeFileLegend(const MemoryPicture& p, const FileOwners& owners, int y, FILE* out) {
     y = writeHeading(kProgramX, y, p.record != nullptr ? "Program nibbles, by file" : "Program nibbles", out);
-    writeSwatch(kProgramX, y, kPlain, out);
-    writeTextIn(out, kProgramX + kCell + 6, y + kCell - 2, kTextSize, "unused", kProgramLegendRoom);
-    y += kLegendLine;
-    for (uint32_t f : owners.files) {
-        writeSwatch(kProgramX, y, fileColour(owners, f), out);
-        writeTextIn(out, kProgramX + kCell + 6, y + kCell - 2, kTextSize,
-                    p.record != nullptr ? p.record->files.name(f) : "instructions", kProgramLegendRoom);
-        y += kLegendLine;
-    }
+    y = writeLegendEntry(kProgramX, y, kPlain, "unused", kProgramRight, out);
+    for (uint32_t f : owners.files)
+        y = writeLegendEntry(kProgramX, y, fileColour(owners, f),
+                             p.record != nullptr ? p.record->files.name(f) : "instructions", kProgramRight, out);
     return y;
 }
 
@@ -346,10 +340,7 @@ int writeSlotLegend(const MemoryPicture& p, int y, FILE* out) {
     for (SlotKind kind : p.slots) shown[static_cast<int>(kind)] = true;
     for (int kind = 0; kind < static_cast<int>(SlotKind::Count); kind++) {
         if (!shown[kind]) continue;
-        writeSwatch(kPatternX, y, kSlotStyles[kind].fill, out);
-        writeTextIn(out, kPatternX + kCell + 6, y + kCell - 2, kTextSize, kSlotStyles[kind].legend,
-                    kPatternLegendRoom);
-        y += kLegendLine;
+        y = writeLegendEntry(kPatternX, y, kSlotStyles[kind].fill, kSlotStyles[kind].legend, kWidth - kMargin, out);
     }
     std::fprintf(out, "<text x=\"%d\" y=\"%d\">%s %u %s.</text>\n", kPatternX, y + kCell - 2,
                  p.record != nullptr ? "A load file of the configuration-tool layout writes" : "The load file writes",
