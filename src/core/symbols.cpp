@@ -48,6 +48,16 @@ void rename(NameIndex<Entries>& index, const NameTable& table, uint32_t entry, P
     if (pool.bytes[offset] != '\0') index.add(table, entry);
 }
 
+// The lowest entry below limit named as entry is, found by the key the index holds for entry.
+template <uint32_t Entries>
+int findNamedAs(const NameIndex<Entries>& index, const NameTable& table, uint32_t entry, uint32_t limit) {
+    if (entry >= Entries) return -1;
+    const char* name = table.name(entry);
+    if (name[0] == '\0') return -1;  // only names are indexed
+    const int found = index.find(table, name, index.slot[entry].key);
+    return found >= 0 && static_cast<uint32_t>(found) < limit ? found : -1;
+}
+
 }  // namespace
 
 // Each index yields the lowest entry of a name over the whole table; the
@@ -70,6 +80,15 @@ int findProgramLabel(const AsmState& st, const char* name) {
     // Entries at or above labelCount stay indexed but are not seen.
     const int found = st.programLabelIndex.find(programLabelNames(st), name, keyOf(name));
     return found >= 0 && static_cast<uint32_t>(found) < st.labelCount ? found : -1;
+}
+
+int findNamesake(const AsmState& st, OperandKind kind, uint32_t entry) {
+    switch (kind) {
+        case PatternLabel: return findNamedAs(st.patternLabelIndex, patternLabels(st), entry, kPatternSlots);
+        case Constant: return findNamedAs(st.definitionIndex, definitionNames(st), entry, kMaxDefinitions);
+        case JumpLabel: break;
+    }
+    return findNamedAs(st.programLabelIndex, programLabelNames(st), entry, st.labelCount);
 }
 
 void setDefinitionName(AsmState& st, uint32_t index, const char* name) {

@@ -29,6 +29,10 @@ inline int findEntry(const AsmState& st, const char* name, OperandKind kind) {
     return -1;
 }
 
+/// Returns the entry a lookup of an entry's own name finds in the table an operand kind names, as findEntry
+/// would, without hashing the name again; -1 for an entry without a name.
+int findNamesake(const AsmState& st, OperandKind kind, uint32_t entry);
+
 /// Returns the name of definitions entry index, empty for a free entry.
 inline const char* definitionName(const AsmState& st, uint32_t index) {
     return st.definitionNames + st.definitions[index].name;

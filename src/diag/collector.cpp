@@ -9,6 +9,11 @@ Diagnostic& Collector::open(uint64_t order, Diagnostic&& d) {
     return add(std::move(d));
 }
 
+Diagnostic& Collector::open(uint64_t order) {
+    groups_.push_back({order, static_cast<uint32_t>(items_.size()), 1});
+    return items_.emplace_back();
+}
+
 Diagnostic& Collector::add(Diagnostic&& d) {
     items_.push_back(std::move(d));
     if (!groups_.empty()) groups_.back().count++;

@@ -17,6 +17,8 @@ class Collector {
     void expect(size_t count) { items_.reserve(count); groups_.reserve(count); }
     /// Opens a group with a diagnostic, ordered by key among the groups; returns the diagnostic.
     Diagnostic& open(uint64_t order, Diagnostic&& d);
+    /// Opens a group with an empty diagnostic, made where it stays, for the caller to fill in.
+    Diagnostic& open(uint64_t order);
     /// Adds a diagnostic (a note) to the group opened last.
     Diagnostic& add(Diagnostic&& d);
     /// Moves every diagnostic into out, the groups in order of their keys (opening order among equals).

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/asm_state.h"
@@ -51,12 +53,13 @@ struct Diagnostic {
 
 // One file the check read, named as the assembler named it.
 struct CheckedFile {
-    std::string name;                // as the passes opened it: the main source as given, INC names upper case
-    std::vector<std::string> lines;  // the file's lines as the assembler numbers them, line ends dropped;
-                                     // fewer than a range's line when the file could not be read whole
-    int32_t includedFrom = -1;       // index of the file whose INC read it first; -1 for the main source
-    int32_t includeLine = 0;         // that INC's line
-    uint32_t includeColumn = 0;      // the column of the name in that INC line
+    std::string name;                     // as the passes opened it: the main source as given, INC names upper case
+    std::vector<std::string_view> lines;  // the file's lines as the assembler numbers them, line ends dropped;
+                                          // fewer than a range's line when the file could not be read whole
+    int32_t includedFrom = -1;            // index of the file whose INC read it first; -1 for the main source
+    int32_t includeLine = 0;              // that INC's line
+    uint32_t includeColumn = 0;           // the column of the name in that INC line
+    std::shared_ptr<const std::string> text = nullptr;  // the bytes lines lie in, when the check read them
 };
 
 struct Report {

@@ -11,6 +11,17 @@ namespace qvek::diag {
 
 namespace {
 
+// Each byte's value as a digit of base 16 at most, or 16 for a byte that is no digit.
+struct DigitValues {
+    uint8_t value[256] = {};
+    constexpr DigitValues() {
+        for (int c = 0; c < 256; c++) value[c] = 16;
+        for (int c = 0; c < 10; c++) value['0' + c] = static_cast<uint8_t>(c);
+        for (int c = 0; c < 6; c++) value['A' + c] = value['a' + c] = static_cast<uint8_t>(10 + c);
+    }
+};
+constexpr DigitValues kDigitValue;
+
 // Room for each table's entries, so that every entry an event names has its flags.
 constexpr uint32_t kTableSize[3] = {kPatternSlots, kMaxDefinitions, kMaxProgramLabels};
 
@@ -210,13 +221,8 @@ bool readsWhole(const char* token) {
     if (base != 2 && (*p == '+' || *p == '-')) p++;
     if (base == 16 && p[0] == '0' && (p[1] == 'X' || p[1] == 'x')) p += 2;
     if (*p == '\0') return false;
-    for (; *p != '\0'; p++) {
-        const char c = *p;
-        const bool digit = base == 2    ? c == '0' || c == '1'
-                           : base == 10 ? c >= '0' && c <= '9'
-                                        : (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-        if (!digit) return false;
-    }
+    for (; *p != '\0'; p++)
+        if (kDigitValue.value[static_cast<unsigned char>(*p)] >= base) return false;
     return true;
 }
 

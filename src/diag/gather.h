@@ -6,6 +6,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -71,7 +72,7 @@ struct RawMessage {
 
 // A file's bytes as the check read them once, for both passes and for its lines.
 struct FileText {
-    std::string bytes;
+    std::shared_ptr<std::string> bytes = std::make_shared<std::string>();  // shared with the file's lines
     const char* refused = nullptr;  // the kind of file ("a pipe", "a device") not opened, or null
     bool missing = false;           // it could not be opened
     bool whole = false;             // bytes holds the file to its end, read without a fault

@@ -28,7 +28,7 @@ const char* tableWords(OperandKind table) {
 std::string inTypedCase(const Report& report, const Place& at, const std::string& replacement) {
     const Range r = rangeOf(report, at);
     if (r.firstColumn == 0) return replacement;
-    const std::string& line = report.files[at.file].lines[at.line - 1];
+    const std::string_view line = report.files[at.file].lines[at.line - 1];
     bool lower = false, upper = false;
     for (uint32_t c = r.firstColumn; c <= r.lastColumn; c++) {
         lower |= line[c - 1] >= 'a' && line[c - 1] <= 'z';

@@ -293,7 +293,7 @@ void convert(const Gathered& g, const RawMessage& m, uint32_t unreported, Collec
     d.historical = historicalWords(text);
     d.related = std::move(also);
     if (m.code == Code::ZeroByte && at.line > 0 && static_cast<size_t>(at.line) <= report.files[at.file].lines.size()) {
-        const std::string& line = report.files[at.file].lines[at.line - 1];
+        const std::string_view line = report.files[at.file].lines[at.line - 1];
         const size_t zero = line.find('\0');
         if (zero != std::string::npos) d.range.firstColumn = d.range.lastColumn = static_cast<uint32_t>(zero + 1);
     }
@@ -369,7 +369,7 @@ Range rangeOf(const Report& report, const Place& place) {
 std::string tokenText(const Report& report, const Place& place) {
     const Range r = rangeOf(report, place);
     if (r.firstColumn == 0) return {};
-    const std::string& line = report.files[place.file].lines[place.line - 1];
+    const std::string_view line = report.files[place.file].lines[place.line - 1];
     std::string text;
     for (uint32_t c = r.firstColumn; c <= r.lastColumn; c++) {
         const char byte = line[c - 1];
@@ -384,15 +384,39 @@ int16_t wordToken(const Report& report, uint32_t file, int32_t line) {
     return label.size() > 0 && label[0] == '#' ? 1 : 0;
 }
 
-Diagnostic makeDiagnostic(const Report& report, Code code, const Place& place, std::string message) {
-    Diagnostic d;
+namespace {
+
+void describe(Diagnostic& d, const Report& report, Code code, const Place& place, std::string&& message) {
     const CodeInfo& info = infoOf(code);
     d.level = info.level;
     d.code = info.code;
     d.name = info.name;
     d.message = std::move(message);
     d.range = rangeOf(report, place);
+}
+
+}  // namespace
+
+Diagnostic makeDiagnostic(const Report& report, Code code, const Place& place, std::string message) {
+    Diagnostic d;
+    describe(d, report, code, place, std::move(message));
     return d;
+}
+
+Diagnostic& openDiagnostic(Collector& c, uint64_t order, const Report& report, Code code, const Place& place,
+                           std::string message) {
+    Diagnostic& d = c.open(order);
+    describe(d, report, code, place, std::move(message));
+    return d;
+}
+
+std::string joined(std::initializer_list<std::string_view> pieces) {
+    size_t size = 0;
+    for (const std::string_view piece : pieces) size += piece.size();
+    std::string text;
+    text.reserve(size);
+    for (const std::string_view piece : pieces) text.append(piece);
+    return text;
 }
 
 void convertMessages(const Gathered& g, Collector& c) {

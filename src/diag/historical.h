@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "diag/collector.h"
@@ -23,6 +25,11 @@ std::string tokenText(const Report& report, const Place& place);
 int16_t wordToken(const Report& report, uint32_t file, int32_t line);
 /// Makes a diagnostic of a code at a place with plain words.
 Diagnostic makeDiagnostic(const Report& report, Code code, const Place& place, std::string message);
+/// Opens a group with a diagnostic of a code at a place, made in the collector itself.
+Diagnostic& openDiagnostic(Collector& c, uint64_t order, const Report& report, Code code, const Place& place,
+                           std::string message);
+/// Joins pieces of text into one string, sized once.
+std::string joined(std::initializer_list<std::string_view> pieces);
 /// One group per assembler message, each with its plain words and the hints for it.
 void convertMessages(const Gathered& g, Collector& c);
 

@@ -28,23 +28,25 @@ FILE* openDirectly(const Gathered& g, const char* name) {
     return g.options.opener != nullptr ? g.options.opener(g.options.openerContext, name) : std::fopen(name, "r");
 }
 
-void splitLines(const std::string& bytes, CheckedFile& file) {
+// The lines are views of the bytes, which the file keeps: one allocation for a file, none for each line.
+void splitLines(std::shared_ptr<const std::string> bytes, CheckedFile& file) {
+    const char* const begin = bytes->data();
+    const char* const end = begin + bytes->size();
     size_t count = 1;
-    for (const char* p = bytes.data(); (p = static_cast<const char*>(
-                                            std::memchr(p, '\n', static_cast<size_t>(bytes.data() + bytes.size() - p))));
-         p++)
+    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))); p++)
         count++;
     file.lines.reserve(count);
-    size_t start = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        const bool last = end == std::string::npos;
-        if (last) end = bytes.size();
-        size_t stop = end;
-        if (!last && stop > start && bytes[stop - 1] == '\r') stop--;
-        file.lines.emplace_back(bytes.data() + start, stop - start);
-        start = end + 1;
+    for (const char* start = begin; start < end;) {
+        const char* stop = static_cast<const char*>(std::memchr(start, '\n', static_cast<size_t>(end - start)));
+        const char* next = stop == nullptr ? end : stop + 1;
+        if (stop == nullptr)
+            stop = end;
+        else if (stop > start && stop[-1] == '\r')
+            stop--;
+        file.lines.emplace_back(start, static_cast<size_t>(stop - start));
+        start = next;
     }
+    file.text = std::move(bytes);
 }
 
 }  // namespace
@@ -59,29 +61,29 @@ FILE* openForCheck(void* context, const char* name) {
         FILE* stream = text.refused != nullptr ? nullptr : openDirectly(g, name);
         text.missing = text.refused == nullptr && stream == nullptr;
         if (stream != nullptr) {
-            text.whole = readAll(stream, text.bytes);
+            text.whole = readAll(stream, *text.bytes);
             std::fclose(stream);
         }
     }
     if (text.refused != nullptr || text.missing) return nullptr;
     if (!text.whole) return openDirectly(g, name);
     // The bytes outlive the stream: the check holds them until it ends.
-    return fmemopen(text.bytes.data(), text.bytes.size(), "r");
+    return fmemopen(text.bytes->data(), text.bytes->size(), "r");
 }
 
 void fillLines(Gathered& g, const char* name, CheckedFile& file) {
     const auto known = g.texts.find(name);
-    if (known != g.texts.end() && !known->second.bytes.empty()) {
+    if (known != g.texts.end() && !known->second.bytes->empty()) {
         splitLines(known->second.bytes, file);
         return;
     }
     // Not read by the check's opener (none was set), or nothing read: the file as it is now.
     FILE* stream = known == g.texts.end() ? openDirectly(g, name) : nullptr;
     if (stream == nullptr) return;
-    std::string bytes;
-    readAll(stream, bytes);
+    auto bytes = std::make_shared<std::string>();
+    readAll(stream, *bytes);
     std::fclose(stream);
-    splitLines(bytes, file);
+    splitLines(std::move(bytes), file);
 }
 
 }  // namespace qvek::diag

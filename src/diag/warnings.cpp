@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/numbers.h"
+#include "core/symbols.h"
 #include "diag/hints.h"
 
 namespace qvek::diag {
@@ -22,7 +23,7 @@ std::string lineWords(const Report& report, const Place& p) {
 }
 
 Diagnostic& openAt(const Gathered& g, Collector& c, Code code, const Place& at, std::string message) {
-    return c.open(orderOf(at, 2), makeDiagnostic(g.report, code, at, std::move(message)));
+    return openDiagnostic(c, orderOf(at, 2), g.report, code, at, std::move(message));
 }
 
 // The last statement to write each program nibble, and the first that a later one wrote over.
@@ -50,29 +51,28 @@ void names(const Gathered& g, WarningEnabled enabled, bool complete, Collector& 
     constexpr Code kUnused[3] = {Code::UnusedPatternLabel, Code::UnusedConstant, Code::UnusedLabel};
     constexpr const char* kKind[3] = {"pattern label", "constant", "program label"};
     const bool twice = enabled(g.options, Code::DefinedTwice);
+    // Names that a file not read, or lines never reached, might use are not called unused.
+    bool unused[3];
+    for (int t = 0; t < 3; t++) unused[t] = complete && enabled(g.options, kUnused[t]);
     for (uint32_t i = 0; i < g.definitions.size(); i++) {
         // A pattern label whose slot a later PAT took over is gone; the assembler says so itself.
         if (!live(g, i)) continue;
         const NameDefinition& def = g.definitions[i];
         const int t = def.table;
-        const char* name = nameOf(g, def);
-        const int32_t found = definitionFound(g, def.table, name);
+        const int first = findNamesake(*g.st, def.table, def.entry);
+        const int32_t found = first < 0 ? -1 : g.definitionOf[t][first];
         if (found >= 0 && found != static_cast<int32_t>(i)) {
             if (!twice) continue;
-            const NameDefinition& first = g.definitions[found];
+            const NameDefinition& earlier = g.definitions[found];
             Diagnostic& d = openAt(g, c, Code::DefinedTwice, def.place,
-                                  std::string(kKind[t]) + " `" + name + "` is defined twice; every use finds " +
+                                  std::string(kKind[t]) + " `" + nameOf(g, def) + "` is defined twice; every use finds " +
                                       (def.table == PatternLabel ? "the lowest slot, " : "the first definition, ") + "on " +
-                                      lineWords(g.report, first.place) + ", and this one is ignored");
-            d.related.push_back({rangeOf(g.report, first.place), "the definition every use finds"});
+                                      lineWords(g.report, earlier.place) + ", and this one is ignored");
+            d.related.push_back({rangeOf(g.report, earlier.place), "the definition every use finds"});
             continue;
         }
-        // Names that a file not read, or lines never reached, might use are not called unused.
-        if (!complete || g.used[t][def.entry] || !enabled(g.options, kUnused[t])) continue;
-        std::string words;
-        words.reserve(48);
-        words.append(kKind[t]).append(" `").append(name).append("` is never used");
-        Diagnostic& d = openAt(g, c, kUnused[t], def.place, std::move(words));
+        if (!unused[t] || g.used[t][def.entry]) continue;
+        Diagnostic& d = openAt(g, c, kUnused[t], def.place, joined({kKind[t], " `", nameOf(g, def), "` is never used"}));
         d.unnecessary = true;
     }
 }

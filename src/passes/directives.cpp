@@ -28,7 +28,7 @@ void fillSlot(AsmState& st, uint32_t slot, const char* label, const char* valueT
     setPatternValueText(st, slot, valueText);
 }
 
-int storePatternAt(AsmState& st, const Statement& s) {
+int storePatternAt(AsmState& st, Statement& s) {
     const char* label = s.operands[1];
     const char* valueText = s.operands[2];
     const uint32_t slot = parseNumber(st, s.operands[3]) / 2;
@@ -43,7 +43,7 @@ int storePatternAt(AsmState& st, const Statement& s) {
                 label, patternLabel(st, slot), slot, st.currentLine, st.includeNames[0]);
     fillSlot(st, slot, label, valueText);
     if (valueText[0] == '#') {
-        const int found = findDefinition(st, valueText);
+        const int found = s.found[2] = findDefinition(st, valueText);
         if (found < 0)
             return error(st, "\nERROR:- Definition for %s is not defined on line %3.3d in file %s", valueText,
                          st.currentLine, st.includeNames[0]);
@@ -56,7 +56,7 @@ int storePatternAt(AsmState& st, const Statement& s) {
     return static_cast<int>(slot);
 }
 
-int storePatternNext(AsmState& st, const Statement& s) {
+int storePatternNext(AsmState& st, Statement& s) {
     while (st.patternPointer < kPatternSlots && occupied(st, st.patternPointer)) st.patternPointer++;
     if (st.patternPointer >= kPatternSlots)
         return error(st, "\nERROR:- Available KRX Pattern memory segment space exhuasted !");
@@ -66,7 +66,7 @@ int storePatternNext(AsmState& st, const Statement& s) {
     const char* valueText = labelled ? s.operands[2] : s.operands[1];
     fillSlot(st, slot, labelled ? s.operands[1] : "", valueText);
     if (valueText[0] == '#') {
-        const int found = findDefinition(st, valueText);
+        const int found = s.found[labelled ? 2 : 1] = findDefinition(st, valueText);
         if (found < 0)
             warning(st, "\nWARNING:- Definition for %s is not defined on line %3.3d in file %s", valueText,
                     st.currentLine, st.includeNames[0]);
@@ -83,7 +83,7 @@ int storePatternNext(AsmState& st, const Statement& s) {
 
 }  // namespace
 
-int defineConstant(AsmState& st, const Statement& s) {
+int defineConstant(AsmState& st, Statement& s) {
     if (st.definitionCount >= kMaxDefinitions)
         return error(st, "\nERROR:- Available Definition storage space exhuasted !");
     const uint32_t entry = st.definitionCount;
@@ -107,7 +107,7 @@ int defineConstant(AsmState& st, const Statement& s) {
         }
         uint32_t operand;
         if (token[0] == '#') {
-            const int found = findDefinition(st, token);
+            const int found = s.found[i] = findDefinition(st, token);
             if (found < 0) {
                 warning(st, "\nWARNING:- Definition for %s is not defined on line %3.3din file %s", token,
                         st.currentLine, st.includeNames[0]);
@@ -128,18 +128,18 @@ int defineConstant(AsmState& st, const Statement& s) {
     return static_cast<int>(entry);
 }
 
-int storePattern(AsmState& st, const Statement& s) {
+int storePattern(AsmState& st, Statement& s) {
     return s.operands[3][0] != '\0' ? storePatternAt(st, s) : storePatternNext(st, s);
 }
 
-int setOrigin(AsmState& st, const Statement& s) {
+int setOrigin(AsmState& st, Statement& s) {
     const char* segment = s.operands[1];
     const char* address = s.operands[2];
     uint32_t programAddress;
     uint32_t hostAddress;
     bool ignored = false;
     if (address[0] == '#') {
-        const int found = findDefinition(st, address);
+        const int found = s.found[2] = findDefinition(st, address);
         if (found < 0) {
             warning(st, "\nWARNING:- Definition for %s is not defined on line %3.3d in file %s", address,
                     st.currentLine, st.includeNames[0]);

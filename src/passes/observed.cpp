@@ -20,41 +20,59 @@ uint8_t nibblesWritten(const InstructionFormat& format, uint8_t pass) {
     return written;
 }
 
+// The names of a line as the observer is told them. A line pass 1 carried out
+// whole has its lookups in the Statement already; pass 2's few, and those of a
+// failed line, whose pass may have stopped before some operands, are made here.
 struct NameList {
+    const AsmState& st;
+    const Statement& s;
+    bool shared;  // the line's lookups are the pass's own
     NameUse* names;
     uint32_t count = 0;
     void add(uint8_t operand, OperandKind table, bool defines, int32_t entry) {
         names[count++] = {operand, table, defines, entry};
     }
+    // A name the pass looks up in operand i, among the first limit entries of the constants.
+    void addUse(uint8_t i, OperandKind table, uint32_t limit = kMaxDefinitions) {
+        const char* name = s.operands[i];
+        if (shared)
+            add(i, table, false, s.found[i]);
+        else
+            add(i, table, false, table == Constant ? findDefinition(st, name, limit) : findEntry(st, name, table));
+    }
 };
 
 // A constant named in operand i, as DEF, PAT and ORG look it up in pass 1.
-void addConstantUse(NameList& list, const AsmState& st, const Statement& s, uint8_t i) {
-    if (s.operands[i][0] != '#') return;
-    list.add(i, Constant, false, st.pass == 1 ? findDefinition(st, s.operands[i]) : kNotLookedUp);
+void addConstantUse(NameList& list, uint8_t i) {
+    if (list.s.operands[i][0] != '#') return;
+    if (list.st.pass == 1)
+        list.addUse(i, Constant);
+    else
+        list.add(i, Constant, false, kNotLookedUp);
 }
 
 // The names of a directive: what it enters and the constants it reads, operand by operand.
-void addDirectiveNames(NameList& list, const AsmState& st, const Statement& s, StatementCode code) {
-    const bool pass1 = st.pass == 1;
+void addDirectiveNames(NameList& list, StatementCode code) {
+    const Statement& s = list.s;
+    const bool pass1 = list.st.pass == 1;
     switch (code) {
         case StatementCode::Def:
             if (s.operands[1][0] != '\0') list.add(1, Constant, true, pass1 ? s.filled : kNotLookedUp);
-            for (uint8_t i = 2; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) addConstantUse(list, st, s, i);
+            for (uint8_t i = 2; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) addConstantUse(list, i);
             break;
         case StatementCode::Pat: {
             // The value is operand 2 when a label or an address comes with it, else operand 1.
             const bool labelled = s.operands[2][0] != '\0';
             if (labelled) list.add(1, PatternLabel, true, pass1 ? s.filled : kNotLookedUp);
-            addConstantUse(list, st, s, labelled ? 2 : 1);
+            addConstantUse(list, labelled ? 2 : 1);
             break;
         }
         case StatementCode::Org:
             if (s.operands[2][0] != '#') break;
             if (pass1)
-                addConstantUse(list, st, s, 2);
+                addConstantUse(list, 2);
             else if (std::strcmp(s.operands[1], "PGM") == 0)  // pass 2 sees the constants made before the line
-                list.add(2, Constant, false, findDefinition(st, s.operands[2], st.definitionsPassed));
+                list.addUse(2, Constant, list.st.definitionsPassed);
             else
                 list.add(2, Constant, false, kNotLookedUp);
             break;
@@ -82,7 +100,7 @@ void observeStatement(const AsmState& st, const Statement& s, uint32_t start, bo
     e.completed = completed;
 
     NameUse names[kMaxNameUses];
-    NameList list{names};
+    NameList list{st, s, completed && st.pass == 1, names};
     if (s.hasLabel) list.add(0, JumpLabel, true, st.pass == 1 ? s.labelEntry : kNotLookedUp);
     if (const InstructionFormat* format = instructionFormat(e.code)) {
         e.size = format->size;
@@ -91,11 +109,13 @@ void observeStatement(const AsmState& st, const Statement& s, uint32_t start, bo
             const OperandField& field = format->fields[i];
             const char* token = s.operands[field.operand];
             if (field.fixedText != nullptr || token[0] != '#') continue;
-            list.add(field.operand, field.kind, false,
-                     field.pass == st.pass ? findEntry(st, token, field.kind) : kNotLookedUp);
+            if (field.pass == st.pass)
+                list.addUse(field.operand, field.kind);
+            else
+                list.add(field.operand, field.kind, false, kNotLookedUp);
         }
     } else {
-        addDirectiveNames(list, st, s, e.code);
+        addDirectiveNames(list, e.code);
     }
     e.names = names;
     e.nameCount = list.count;

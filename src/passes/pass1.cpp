@@ -24,7 +24,7 @@ int registerLabel(AsmState& st, const char* label) {
 
 // The opcode and the operand fields that pass 1 writes; the targets of CAL,
 // JCB and JMP are left to pass 2.
-int assembleInstruction(AsmState& st, StatementCode code, const InstructionFormat& format, const Statement& s) {
+int assembleInstruction(AsmState& st, StatementCode code, const InstructionFormat& format, Statement& s) {
     const uint32_t start = st.programCounter;
     st.programImage[start] = opcodeOf(code, format);
     for (uint8_t i = 0; i < format.fieldCount; i++) {
@@ -32,7 +32,9 @@ int assembleInstruction(AsmState& st, StatementCode code, const InstructionForma
         if (field.pass != 1) continue;
         const char* token = field.fixedText != nullptr ? field.fixedText : s.operands[field.operand];
         st.programCounter = start + field.offset - 1;  // the field begins after programCounter
-        if (encodeOperand(st, field.nibbles, token, st.currentLine, field.kind) < 0) return -1;
+        const int found = encodeOperand(st, field.nibbles, token, st.currentLine, field.kind);
+        if (found < 0) return -1;
+        s.found[field.operand] = found;
     }
     st.programCounter = start + format.size;
     return 0;
@@ -49,7 +51,7 @@ int includeFile(AsmState& st, const Statement& s) {
     return runPass1(st, included);
 }
 
-int carryOut(AsmState& st, StatementCode code, const Statement& s) {
+int carryOut(AsmState& st, StatementCode code, Statement& s) {
     if (const InstructionFormat* format = instructionFormat(code)) return assembleInstruction(st, code, *format, s);
     switch (code) {
         case StatementCode::Inc: return includeFile(st, s);

@@ -37,6 +37,8 @@ struct Statement {
     bool hasLabel = false;                   // the line began with '#'
     int32_t labelEntry = -1;                 // pass 1 only: the programLabels entry of the label, or -1
     int32_t filled = -1;                     // pass 1 only: the entry DEF or the slot PAT filled, or -1
+    int32_t found[kMaxOperands + 1] = {};    // pass 1 only, by operand: the entry a '#' name was found at, or
+                                             // -1; kept for an observer, and whole only on a line carried out
     Statement() {
         for (const char*& operand : operands) operand = "";
     }
