@@ -84,8 +84,8 @@ struct Piece {
 };
 
 // Where the line at the front of rest ends and its comment starts, found from
-// the given offset on; the scan of the statement part past statementFrom.
-void finishLine(std::string_view rest, size_t from, size_t feed, size_t star, size_t statementFrom, Piece& p) {
+// the given offset on (where not given); the scan of the statement part from scanFrom on.
+void finishLine(std::string_view rest, size_t from, size_t feed, size_t star, size_t scanFrom, Piece& p) {
     if (feed == std::string_view::npos) {
         const void* found = std::memchr(rest.data() + from, '\n', rest.size() - from);
         feed = found != nullptr ? static_cast<size_t>(static_cast<const char*>(found) - rest.data()) : rest.size();
@@ -100,20 +100,12 @@ void finishLine(std::string_view rest, size_t from, size_t feed, size_t star, si
     p.line = rest.substr(0, end);
     p.ending = rest.substr(end, endingLength);
     p.star = std::min(star, end);
-    if (statementFrom < p.star) {
-        const Scan more = scan(rest.data() + statementFrom, rest.data() + p.star);
+    if (scanFrom < p.star) {
+        const Scan more = scan(rest.data() + scanFrom, rest.data() + p.star);
         p.scan.printed |= more.printed;
         p.scan.dropped |= more.dropped;
         p.scan.odd |= more.odd;
     }
-}
-
-// Takes the line at the front of rest off it, its statement part scanned from scanFrom on (npos: not at all).
-Piece splitOff(std::string_view& rest, size_t scanFrom) {
-    Piece p;
-    finishLine(rest, 0, std::string_view::npos, std::string_view::npos, scanFrom, p);
-    rest.remove_prefix(p.line.size() + p.ending.size());
-    return p;
 }
 
 #if defined(__SSE2__)
@@ -128,7 +120,9 @@ struct Window {
     uint64_t printed = 0;  // '!' to '~'
 };
 
-// The window at p, up to the first sixteen bytes that hold a line feed.
+// The window at p, up to the first sixteen bytes that hold a line feed; its
+// classes of bytes only where asked for.
+template <bool kClassed>
 Window windowAt(const char* p) {
     Window w;
     for (size_t i = 0; i < kWindow && w.feeds == 0; i += 16) {
@@ -136,6 +130,7 @@ Window windowAt(const char* p) {
         const auto mark = [&](__m128i bytes) { return uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(bytes))} << i; };
         w.feeds |= mark(_mm_cmpeq_epi8(v, _mm_set1_epi8('\n')));
         w.stars |= mark(_mm_cmpeq_epi8(v, _mm_set1_epi8('*')));
+        if (!kClassed) continue;
         w.blanks |= mark(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
         // Compared as signed bytes, those beyond ASCII are below ' '.
         w.printed |= mark(_mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(' ')), _mm_cmplt_epi8(v, _mm_set1_epi8(0x7F))));
@@ -155,30 +150,41 @@ constexpr bool windowAgrees() {
 static_assert(windowAgrees(), "the window marks the classes of the byte table");
 #endif
 
-// Takes the line at the front of rest off it, with the scan of its statement part.
+// Takes the line at the front of rest off it, with the scan of its statement part where asked for.
+template <bool kScanned>
 Piece takeLine(std::string_view& rest) {
+    constexpr size_t kNone = std::string_view::npos;
+    size_t from = 0;
+    size_t feed = kNone;
+    size_t star = kNone;
+    size_t scanFrom = kScanned ? 0 : kNone;
     Piece p;
 #if defined(__SSE2__)
     if (rest.size() >= kWindow) {
-        const Window w = windowAt(rest.data());
-        const size_t feed = w.feeds != 0 ? static_cast<size_t>(std::countr_zero(w.feeds)) : std::string_view::npos;
-        uint64_t inLine = w.feeds != 0 ? (w.feeds & -w.feeds) - 1 : ~uint64_t{0};
-        if (w.feeds != 0 && feed > 0 && rest[feed - 1] == '\r') inLine >>= 1;  // the line end's carriage return
+        const Window w = windowAt<kScanned>(rest.data());
+        from = kWindow;
+        uint64_t inLine = ~uint64_t{0};
+        if (w.feeds != 0) {
+            feed = static_cast<size_t>(std::countr_zero(w.feeds));
+            inLine = (w.feeds & -w.feeds) - 1;
+            if (feed > 0 && rest[feed - 1] == '\r') inLine >>= 1;  // the line end's carriage return
+            star = feed;
+        }
         const uint64_t stars = w.stars & inLine;
-        const size_t star = stars != 0 ? static_cast<size_t>(std::countr_zero(stars)) : w.feeds != 0 ? feed : std::string_view::npos;
-        // The statement part within the window; one with any other byte is scanned whole.
-        const uint64_t statement = stars != 0 ? (stars & -stars) - 1 : inLine;
-        size_t scanned = static_cast<size_t>(std::countr_one(statement));
-        if ((statement & ~(w.blanks | w.printed)) != 0)
-            scanned = 0;
-        else
-            p.scan.printed = (statement & w.printed) != 0;
-        finishLine(rest, kWindow, feed, star, scanned, p);
-        rest.remove_prefix(p.line.size() + p.ending.size());
-        return p;
+        if (stars != 0) star = static_cast<size_t>(std::countr_zero(stars));
+        if (kScanned) {
+            // The statement part within the window; one with any other byte is scanned whole.
+            const uint64_t statement = stars != 0 ? (stars & -stars) - 1 : inLine;
+            if ((statement & ~(w.blanks | w.printed)) == 0) {
+                p.scan.printed = (statement & w.printed) != 0;
+                scanFrom = static_cast<size_t>(std::countr_one(statement));
+            }
+        }
     }
 #endif
-    return splitOff(rest, 0);
+    finishLine(rest, from, feed, star, scanFrom, p);
+    rest.remove_prefix(p.line.size() + p.ending.size());
+    return p;
 }
 
 // The assembler's reading of one line: what it delivered, or how it refused it.
@@ -251,7 +257,7 @@ void FirstPass::run() {
 }
 
 void FirstPass::add(const Reading& r) {
-    const Piece p = takeLine(rest_);
+    const Piece p = takeLine<true>(rest_);
     if (lines_.empty() && p.ending.size() == 2) ending_ = "\r\n";
     Line l;
     l.commented = p.star < p.line.size();
@@ -394,7 +400,7 @@ Formatted formatSource(std::string_view source, Sink& sink) {
     std::string_view rest = source;
     size_t at = 0;
     for (const Line& l : first.lines()) {
-        const Piece p = splitOff(rest, std::string_view::npos);
+        const Piece p = takeLine<false>(rest);
         if (l.kind == Kind::AsItStands) {
             out.put(p.line);
             out.put(p.ending);

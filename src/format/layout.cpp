@@ -45,6 +45,38 @@ Parts partsOf(const Statement& s) {
     return p;
 }
 
+// Parts and gaps are short: they are copied a few words at a time, each
+// within its own bounds, rather than through calls made for long runs.
+template <size_t N>
+void copyWord(char* to, const char* from) {
+    std::memcpy(to, from, N);
+}
+
+void copyShort(char* to, const char* from, size_t n) {
+    if (n >= 16) {
+        for (size_t i = 0; i + 16 < n; i += 16) copyWord<16>(to + i, from + i);
+        copyWord<16>(to + n - 16, from + n - 16);
+    } else if (n >= 8) {
+        copyWord<8>(to, from);
+        copyWord<8>(to + n - 8, from + n - 8);
+    } else if (n >= 4) {
+        copyWord<4>(to, from);
+        copyWord<4>(to + n - 4, from + n - 4);
+    } else if (n > 0) {
+        to[0] = from[0];
+        to[n / 2] = from[n / 2];
+        to[n - 1] = from[n - 1];
+    }
+}
+
+// Blanks enough for any gap between columns.
+constexpr struct Blanks {
+    char text[kLaidOutSize] = {};
+    constexpr Blanks() {
+        for (char& c : text) c = ' ';
+    }
+} kBlanks;
+
 // Text written from column 0, each part at its column or one blank after the
 // part before; without room to write in, only measured.
 struct Writer {
@@ -52,11 +84,11 @@ struct Writer {
     size_t n = 0;
     void at(size_t column) {
         const size_t to = std::max(column, n == 0 ? 0 : n + 1);
-        if (out != nullptr) std::memset(out + n, ' ', to - n);
+        if (out != nullptr) copyShort(out + n, kBlanks.text, to - n);
         n = to;
     }
     void put(std::string_view s) {
-        if (out != nullptr && !s.empty()) std::memcpy(out + n, s.data(), s.size());  // an empty part may point nowhere
+        if (out != nullptr) copyShort(out + n, s.data(), s.size());
         n += s.size();
     }
 };
@@ -84,23 +116,25 @@ size_t layStatement(const Columns& c, const Statement& s, char* out) {
 }  // namespace
 
 Cuts cutsOf(std::string_view normal) {
-    const auto tokenLength = [&](size_t from) {
-        const size_t blank = normal.find(' ', from);
-        return static_cast<uint8_t>((blank == std::string_view::npos ? normal.size() : blank) - from);
-    };
+    // Where the first three tokens end: a reading has single blanks and none at its ends.
+    size_t ends[3];
+    size_t found = 0;
+    for (size_t i = 0; i < normal.size() && found < 3; i++)
+        if (normal[i] == ' ') ends[found++] = i;
+    while (found < 3) ends[found++] = normal.size();
     Cuts c;
-    size_t at = 0;
+    size_t token = 0;  // of the statement word
     if (!normal.empty() && normal[0] == '#') {
-        c.label = tokenLength(0);
-        at = c.label + 1u;
+        c.label = static_cast<uint8_t>(ends[0]);
+        token = 1;
     }
-    if (at >= normal.size()) return c;
-    c.word = tokenLength(at);
-    const StatementCode code = lookupKeyword(normal.data() + at, c.word);
-    at += c.word + 1u;
-    if ((code == StatementCode::Def || code == StatementCode::Pat) && at < normal.size() && normal[at] == '#') {
-        const uint8_t name = tokenLength(at);
-        if (at + name < normal.size()) c.name = name;  // a blank and a value follow it
+    const size_t wordAt = token == 0 ? 0 : std::min(ends[0] + 1, normal.size());
+    c.word = static_cast<uint8_t>(ends[token] - wordAt);
+    const size_t nameAt = std::min(ends[token] + 1, normal.size());
+    // A defined name needs a value after it.
+    if (nameAt < normal.size() && normal[nameAt] == '#' && ends[token + 1] < normal.size()) {
+        const StatementCode code = lookupKeyword(normal.data() + wordAt, c.word);
+        if (code == StatementCode::Def || code == StatementCode::Pat) c.name = static_cast<uint8_t>(ends[token + 1] - nameAt);
     }
     return c;
 }
@@ -130,7 +164,7 @@ size_t layLine(const Columns& c, Kind kind, const Statement& s, char* out) {
         case Kind::Blank:
         case Kind::LeftComment:
         case Kind::AsItStands: return 0;
-        case Kind::IndentedComment: std::memset(out, ' ', c.word); return c.word;
+        case Kind::IndentedComment: copyShort(out, kBlanks.text, c.word); return c.word;
         case Kind::Statement: break;
     }
     Writer w{out, layStatement(c, s, out)};
