@@ -208,7 +208,7 @@ class FirstPass {
     }
 
     void run();
-    std::vector<Line>& lines() { return lines_; }
+    const std::vector<Line>& lines() const { return lines_; }
     const std::string& pool() const { return pool_; }
     std::string_view ending() const { return ending_; }
 

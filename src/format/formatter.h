@@ -25,7 +25,7 @@ struct Note {
 
 // A whole file formatted; its line i is line i of the input, always.
 struct Formatted {
-    std::string text;
+    std::string text;         // empty when the text went to a sink
     std::vector<Note> notes;  // lines left as they stood, in order, that the assembler cannot read as written
     bool isText = true;       // false: the input holds a zero byte (text empty, notes empty)
     uint32_t zeroLine = 0;    // the line of the first zero byte, when !isText

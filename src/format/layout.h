@@ -57,7 +57,7 @@ struct Columns {
     uint32_t comment = kMinCommentColumn;
 };
 
-/// The parts of a line as the assembler reads it.
+/// The parts of a line as the assembler reads it, at most kMaxStatementPart characters.
 Cuts cutsOf(std::string_view normal);
 /// Round one: widens w to a statement's label and defined name, where the caps let them move a column.
 void widenNames(Widths& w, const Statement& s);
