@@ -245,6 +245,12 @@ TEST_F(Symbols, IndexesAgreeWithAScanOverRandomChanges) {
             ASSERT_EQ(findProgramLabel(*st, probe.c_str()),
                       scan([&](uint32_t i) { return programLabelName(*st, i); }, st->labelCount, probe))
                 << probe << " at step " << step;
+            // An entry's own name, found by the key the index holds for it, as a lookup by the name finds it.
+            const uint32_t held = entry(kPatternSlots);
+            const char* names[3] = {patternLabel(*st, held), definitionName(*st, held), programLabelName(*st, held)};
+            for (const OperandKind kind : {PatternLabel, Constant, JumpLabel})
+                ASSERT_EQ(findNamesake(*st, kind, held), findEntry(*st, names[kind], kind))
+                    << names[kind] << " of entry " << held << " at step " << step;
         }
     }
 }
