@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <string>
 
 #include "diag/engine.h"
 #include "inspect/address_lookup.h"
@@ -230,12 +231,15 @@ int readWarningSwitch(DumpOptions& options, const char* word) {
     const bool enabled = std::strncmp(word, "no-", 3) != 0;
     const char* name = enabled ? word : word + 3;
     bool known = std::strcmp(name, "all") == 0;
+    std::string names;  // for the message
     for (const diag::CodeInfo& info : diag::codeTable()) {
         if (info.name[0] == '\0') continue;
         if (std::strcmp(name, "all") == 0) options.switches.push_back({info.name, enabled});
         if (std::strcmp(name, info.name) == 0) known = true;
+        names += names.empty() ? "" : ", ";
+        names += info.name;
     }
-    if (!known) return usageError("\nERROR:- Unknown warning -W%s: qvekdump --help lists where names are shown.", word);
+    if (!known) return usageError("\nERROR:- Unknown warning -W%s; the warnings are %s.", word, names.c_str());
     if (std::strcmp(name, "all") != 0) options.switches.push_back({name, enabled});
     return 0;
 }
