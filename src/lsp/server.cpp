@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "diag/engine.h"
+
 namespace qvek::lsp {
 
 namespace {
@@ -14,6 +16,28 @@ Position positionOf(const json& params) {
 
 // TextDocumentSyncKind.Incremental: the editor sends the edited ranges.
 constexpr int kIncrementalSync = 2;
+
+Range rangeFrom(const json& r) {
+    return {positionOf({{"position", r.at("start")}}), positionOf({{"position", r.at("end")}})};
+}
+
+// The check's warnings as the client's initialization options switch them:
+// {"warnings": {"all": false, "unused-label": true}}: "all" first, then each
+// name; a name the check does not know is passed over.
+std::vector<diag::WarningSwitch> warningSwitches(const json& params) {
+    std::vector<diag::WarningSwitch> switches;
+    const json options = params.value("initializationOptions", json::object());
+    if (!options.is_object() || !options.contains("warnings") || !options["warnings"].is_object()) return switches;
+    const json& asked = options["warnings"];
+    for (const bool everyOne : {true, false})
+        for (const auto& [name, on] : asked.items()) {
+            if (!on.is_boolean() || (name == "all") != everyOne) continue;
+            for (const diag::CodeInfo& info : diag::codeTable())
+                if (info.name[0] != '\0' && (everyOne || name == info.name))
+                    switches.push_back({info.name, on.get<bool>()});
+        }
+    return switches;
+}
 
 }  // namespace
 
@@ -71,6 +95,7 @@ json Server::initialize(const json& params) {
             root = params["rootPath"].get<std::string>();
         workspace_.setRoot(root);
     }
+    analyzer_.setWarnings(warningSwitches(params));
     initialized_ = true;
     return {
         {"capabilities",
@@ -84,7 +109,8 @@ json Server::initialize(const json& params) {
           {"documentSymbolProvider", true},
           {"workspaceSymbolProvider", true},
           {"semanticTokensProvider", {{"legend", semanticTokensLegend()}, {"full", true}}},
-          {"inlayHintProvider", true}}},
+          {"inlayHintProvider", true},
+          {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}}}},
         {"serverInfo", {{"name", "qvek-lsp"}, {"version", "5.0"}}}};
 }
 
@@ -196,6 +222,10 @@ void Server::registerHandlers() {
     dispatcher_.onRequest("textDocument/semanticTokens/full", [this](const json& params) {
         const std::string path = pathOf(params);
         return semanticTokens(modelsFor(path), path);
+    });
+    dispatcher_.onRequest("textDocument/codeAction", [this](const json& params) {
+        const std::string path = pathOf(params);
+        return codeActions(modelsFor(path), path, rangeFrom(params.at("range")));
     });
     dispatcher_.onRequest("textDocument/inlayHint", [this](const json& params) {
         const std::string path = pathOf(params);
