@@ -92,6 +92,11 @@ using Observer = void (*)(void* context, const AsmState& st, const AsmEvent& eve
 // Opens a source file (the main source or an INC file) for reading by name, as
 // the passes name it; returns null when it cannot. Both passes call it per file.
 using Opener = FILE* (*)(void* context, const char* name);
+// Asked after a statement failed (its error reported and observed) whether the
+// pass goes on with the next line; a check that reports every mistake in one run
+// says yes while the rest can still be read. The failed statement then takes its
+// room as if assembled, so that later addresses stay where the assembler puts them.
+using Resumer = bool (*)(void* context, const AsmState& st);
 
 // The arrays: most of the state's size, and every byte of them zero when a run
 // begins, so that newAsmState can leave them to pages the system zeroes.
@@ -155,6 +160,8 @@ struct AsmFields {
     uint8_t pass = 0;                           // the pass running, 1 or 2; 0 outside the passes
     Opener opener = nullptr;                    // opens every source file; null = from disk by name
     void* openerContext = nullptr;              // handed back to opener
+    Resumer resume = nullptr;                   // asked after a failed statement; null = every failure ends the pass
+    void* resumeContext = nullptr;              // handed back to resume
 };
 
 // The one record. A value-initialised one (new AsmState()) is a fresh state, and

@@ -1,6 +1,8 @@
-#include "lsp/lines.h"
+#include "source/token_spans.h"
 
-namespace qvek::lsp {
+#include <algorithm>
+
+namespace qvek {
 
 namespace {
 
@@ -30,4 +32,4 @@ std::vector<Span> tokenSpans(std::string_view line) {
     return spans;
 }
 
-}  // namespace qvek::lsp
+}  // namespace qvek

@@ -1,0 +1,100 @@
+// What the check gathers from one assembly's events, for the diagnostics made
+// from it afterwards: the files and their lines, the statements of pass 1 and
+// where they landed, the names entered and used, and every message. Owns
+// Gathered and the observer that fills it; the engine's other parts only read it.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/asm_state.h"
+#include "core/observer.h"
+#include "diag/codes.h"
+#include "diag/diagnostic.h"
+
+namespace qvek::diag {
+
+// The largest file whose lines a check keeps: far beyond any source the assembler accepts.
+constexpr size_t kMaxKeptFileSize = 64u << 20;
+constexpr int16_t kWholeLine = -1;  // Place::token: no token, the line as a whole
+
+// A token of a line: the n-th the reader delivers (source/token_spans.h).
+struct Place {
+    uint32_t file = 0;
+    int32_t line = 0;               // 0 = the file as a whole
+    int16_t token = kWholeLine;
+    uint32_t ordinal = 0;           // the statement line it belongs to, counted in reading order from 1
+};
+
+// A statement line of pass 1.
+struct StatementInfo {
+    Place place;              // its word's token
+    StatementCode code;
+    uint32_t address;         // programCounter when it began
+    uint32_t size;            // nibbles it occupies; 0 for directives and unknown words
+};
+
+// A name entered in a table.
+struct NameDefinition {
+    OperandKind table;
+    uint32_t entry;           // the table's entry (a slot for pattern labels)
+    std::string name;
+    Place place;
+    int32_t firstOf = -1;     // another definition of the same name that every use finds; -1 = none
+    bool shadows = false;     // this definition hides an earlier one (a pattern label at a lower slot)
+};
+
+// A numeric operand kept for the warnings: an LPP slot or a jump target.
+struct NumericOperand {
+    Place place;
+    StatementCode code;
+    uint32_t value;           // as the field holds it
+};
+
+struct RawMessage {
+    uint8_t pass;
+    Severity severity;
+    Code code;
+    std::string text;         // as printed, its leading line break included
+    Place place;              // token left to the conversion
+};
+
+struct Gathered {
+    Report& report;
+    const CheckOptions& options;
+    explicit Gathered(Report& r, const CheckOptions& o) : report(r), options(o) {}
+
+    std::unordered_map<std::string, uint32_t> fileIndex;  // by name as the passes opened it
+    uint32_t openFiles[kMaxIncludeFiles] = {};            // [depth]: the file read there now
+    uint32_t statements[3] = {};                          // [pass]: statement lines told of so far
+    std::vector<StatementInfo> program;                   // pass 1's statements that take room
+    std::vector<NameDefinition> definitions;              // in the order entered
+    std::vector<int32_t> definitionOf[3];                 // [table][entry]: the live definition, or -1
+    std::vector<bool> used[3];                            // [table][entry]: some operand found it
+    std::unordered_map<std::string, uint32_t> byName[3];  // [table]: the first live definition of a name
+    std::vector<NumericOperand> numeric;                  // LPP slots and jump targets given as numbers
+    std::bitset<kPatternSlots> filledSlots;               // slots a PAT stored a word in
+    std::vector<RawMessage> messages;                     // in the order counted
+    std::vector<uint32_t> repeatable;                     // pass 1's messages that pass 2 would give again
+    bool stopped = false;                                 // a failure past which nothing can be read
+    bool includeFailed = false;                           // an INC file was not read
+    mutable uint32_t nameSearches = 0;                    // tables searched for names near undefined ones
+};
+
+/// The observer of a check: gathers an event, then hands it on to CheckOptions::next.
+void gatherEvent(void* gathered, const AsmState& st, const AsmEvent& event);
+/// The resumer of a check: goes on after a failure unless it was one past which nothing can be read.
+bool goOn(void* gathered, const AsmState& st);
+/// The code of an assembler message, from its words.
+Code codeOfMessage(Severity severity, const char* text);
+/// Tells whether a code ends what can be read: the tables, the memory or the file itself failed.
+bool endsReading(Code code);
+/// Reads a file's lines as the assembler numbers them (split at line feeds, a carriage return before one
+/// dropped) into file; false when it cannot be read.
+bool readLines(const CheckOptions& options, const char* name, CheckedFile& file);
+
+}  // namespace qvek::diag
