@@ -98,7 +98,8 @@ void statement(Gathered& g, const AsmState& st, const AsmEvent& e) {
 
 void message(Gathered& g, const AsmEvent& e) {
     const Code code = codeOfMessage(e.message.severity, e.message.text);
-    if (endsReading(code)) g.stopped = true;
+    // Includes nested in includes can repeat one mistake without end; a check that has said this much stops.
+    if (endsReading(code) || g.messages.size() >= kMaxMessages) g.stopped = true;
     if (code == Code::IncludeNotFound || code == Code::IncludeNotPlain || code == Code::IncludeTooDeep)
         g.includeFailed = true;
     // The second pass meets the first one's faults of reading and including again: told once.

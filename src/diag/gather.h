@@ -20,6 +20,8 @@ namespace qvek::diag {
 
 // The largest file whose lines a check keeps: far beyond any source the assembler accepts.
 constexpr size_t kMaxKeptFileSize = 64u << 20;
+// The messages a check gathers before it stops going on past errors.
+constexpr size_t kMaxMessages = 10000;
 constexpr int16_t kWholeLine = -1;  // Place::token: no token, the line as a whole
 
 // A token of a line: the n-th the reader delivers (source/token_spans.h).

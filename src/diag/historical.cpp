@@ -343,6 +343,7 @@ bool endsReading(Code code) {
         case Code::ProgramMemoryFull:
         case Code::AddressOutside:
         case Code::SourceChanged:
+        case Code::IncludeTooDeep:
         case Code::OtherError: return true;
         default: return false;
     }
