@@ -1,5 +1,6 @@
 // How the writers read the bytes of names, lines and file names: UTF-8 where
 // it is valid, any other byte alone. Shared by the text, JSON and SARIF writers.
+#include <algorithm>
 #include <cstdio>
 
 #include "diag/render.h"
@@ -57,6 +58,8 @@ size_t utf8SequenceLength(std::string_view text, size_t i) {
 }
 
 std::string visible(std::string_view bytes) {
+    const auto plain = [](char c) { return (c >= 0x20 && c < 0x7F) || c == '\t'; };
+    if (std::all_of(bytes.begin(), bytes.end(), plain)) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size();) {

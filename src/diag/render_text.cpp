@@ -51,8 +51,16 @@ struct ShownLine {
 ShownLine showLine(std::string_view line) {
     ShownLine shown;
     uint32_t column = 0;
+    shown.text.reserve(line.size());
+    shown.columnOf.reserve(line.size() + 1);
     for (size_t i = 0; i < line.size();) {
-        if (line[i] == '\t') {
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            shown.columnOf.push_back(column++);
+            shown.text += line[i++];
+            continue;
+        }
+        if (c == '\t') {
             shown.columnOf.push_back(column);
             const uint32_t next = (column / kTabStop + 1) * kTabStop;
             shown.text.append(next - column, ' ');

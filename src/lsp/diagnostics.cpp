@@ -86,10 +86,16 @@ void eachDiagnostic(const Models& models, const std::string& path, Visit visit) 
             const std::optional<Range> range = rangeIn(*m, d.range);
             if (!range) continue;
             json item = diagnosticJson(*m, d, *range);
-            if (seen.insert(item.dump(-1, ' ', false, json::error_handler_t::replace)).second)
+            // Thousands of warnings are common: only a file read by two main sources needs the comparison.
+            if (models.size() == 1 || seen.insert(item.dump(-1, ' ', false, json::error_handler_t::replace)).second)
                 visit(*m, d, *range, std::move(item));
         }
     }
+}
+
+void appendPlace(std::string& key, const diag::Range& r) {
+    key += std::to_string(r.file) + ':' + std::to_string(r.line) + ':' + std::to_string(r.firstColumn) + '-' +
+           std::to_string(r.lastColumn) + ' ';
 }
 
 bool before(const Position& a, const Position& b) {
@@ -106,6 +112,28 @@ json diagnostics(const Models& models, const std::string& path) {
         list.push_back(std::move(item));
     });
     return list;
+}
+
+std::string diagnosticsKey(const Models& models, const std::string& path) {
+    std::string key;
+    for (const auto& m : models) {
+        const int file = m->fileIndex(path);
+        if (file < 0) continue;
+        // The text decides the editor's ranges; a text unchanged is the same object.
+        key += std::to_string(reinterpret_cast<uintptr_t>(m->files[file].text.get())) + '|';
+        for (const diag::Diagnostic& d : m->report.diagnostics) {
+            if (modelFile(*m, d.range) != file) continue;
+            key += d.code + static_cast<char>('0' + static_cast<int>(d.level)) + (d.unnecessary ? "u " : " ");
+            appendPlace(key, d.range);
+            key += d.message + '\n';
+            for (const diag::Related& r : d.related) {
+                key += m->files[std::max(modelFile(*m, r.range), 0)].path + ' ';
+                appendPlace(key, r.range);
+                key += r.message + '\n';
+            }
+        }
+    }
+    return key;
 }
 
 json codeActions(const Models& models, const std::string& path, const Range& requested) {

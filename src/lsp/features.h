@@ -40,6 +40,8 @@ json semanticTokens(const Models& models, const std::string& path);
 json inlayHints(const Models& models, const std::string& path, uint32_t firstLine, uint32_t lastLine);
 /// The Diagnostic[] of a file, from every model that read it.
 json diagnostics(const Models& models, const std::string& path);
+/// What the Diagnostic[] of a file is made from: equal keys, equal diagnostics.
+std::string diagnosticsKey(const Models& models, const std::string& path);
 /// textDocument/codeAction: a quick fix (CodeAction) for each diagnostic with fix-its whose range meets the range.
 json codeActions(const Models& models, const std::string& path, const Range& range);
 /// The editor's range of a place the check names, in the text of its file.

@@ -289,6 +289,11 @@ void Server::publish(const std::vector<std::string>& paths) {
         Models models;
         for (const auto& [mainPath, main] : mains_)
             if (main.model != nullptr && main.model->fileIndex(path) >= 0) models.push_back(main.model);
+        // Most files keep their text and diagnostics through a change: their lists are not made again.
+        std::string key = diagnosticsKey(models, path);
+        const auto known = publishedKeys_.find(path);
+        if (known != publishedKeys_.end() && known->second == key) continue;
+        publishedKeys_[path] = std::move(key);
         json list = diagnostics(models, path);
         const auto last = published_.find(path);
         if (last == published_.end() ? list.empty() : last->second == list) continue;

@@ -67,6 +67,7 @@ class Server {
     Analyzer analyzer_;
     std::map<std::string, MainSource> mains_;  // by path
     std::map<std::string, json> published_;    // diagnostics last sent, by path
+    std::map<std::string, std::string> publishedKeys_;  // what those were made from (diagnosticsKey), by path
     bool initialized_ = false;
     bool shutdown_ = false;
     bool exited_ = false;
