@@ -54,6 +54,7 @@ namespace qvek::diag {
     X(DefinedTwice, "Q3005", "redefined", Warning, "a name defined again: the later definition is never found")      \
     X(EmptySlot, "Q3006", "empty-slot", Warning, "LPP of a pattern slot that no PAT fills")                          \
     X(TargetInsideStatement, "Q3007", "jump-target", Warning, "a numeric jump target where no statement starts")     \
+    X(MalformedNumber, "Q3008", "number", Warning, "a number with characters its base has no digit for, read silently") \
     X(MaybeWord, "Q4001", "", Note, "the statement word nearest an unknown one")                                     \
     X(MaybeName, "Q4002", "", Note, "the defined name nearest an undefined one")                                     \
     X(OtherTable, "Q4003", "", Note, "an undefined name is defined in another table")                                \

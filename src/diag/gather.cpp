@@ -1,5 +1,6 @@
 #include "diag/gather.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -39,32 +40,13 @@ int16_t tokenOf(const StatementEvent& s, uint32_t operand) {
     return operand == 0 ? 0 : static_cast<int16_t>(word + operand);
 }
 
-void define(Gathered& g, const AsmState& st, const StatementEvent& s, const NameUse& use, const Place& at) {
-    const int table = use.table;
+void define(Gathered& g, const StatementEvent& s, const NameUse& use, const Place& at) {
     const uint32_t entry = static_cast<uint32_t>(use.entry);
-    if (entry >= kTableSize[table]) return;
-    const char* name = use.operand == 0 ? s.label : s.operands[use.operand];
-    NameDefinition d{use.table, entry, name, at};
+    if (entry >= kTableSize[use.table]) return;
+    NameDefinition d{use.table, entry, at};
     d.place.token = tokenOf(s, use.operand);
-    const auto index = static_cast<int32_t>(g.definitions.size());
-    const auto [known, fresh] = g.byName[table].try_emplace(d.name, index);
-    if (!fresh) {
-        NameDefinition& earlier = g.definitions[known->second];
-        // A pattern label lives while its slot keeps it; a word stored over it took it away.
-        const bool live = use.table != PatternLabel || std::strcmp(patternLabel(st, earlier.entry), name) == 0;
-        if (!live || earlier.entry == entry) {
-            known->second = static_cast<uint32_t>(index);
-        } else if (use.table == PatternLabel && entry < earlier.entry) {
-            // Lookups find the lowest slot: this one, from now on.
-            earlier.firstOf = index;
-            d.shadows = true;
-            known->second = static_cast<uint32_t>(index);
-        } else {
-            d.firstOf = static_cast<int32_t>(known->second);
-        }
-    }
-    g.definitionOf[table][entry] = index;
-    g.definitions.push_back(std::move(d));
+    g.definitionOf[use.table][entry] = static_cast<int32_t>(g.definitions.size());
+    g.definitions.push_back(d);
 }
 
 void keepNumeric(Gathered& g, const StatementEvent& s, const Place& at) {
@@ -78,7 +60,41 @@ void keepNumeric(Gathered& g, const StatementEvent& s, const Place& at) {
     g.numeric.push_back(n);
 }
 
-void statement(Gathered& g, const AsmState& st, const AsmEvent& e) {
+// The operands a pass-1 statement reads as numbers, and the table a '#' name there would be looked up in.
+void keepMalformed(Gathered& g, const StatementEvent& s, const Place& at) {
+    const auto keep = [&](uint32_t operand, OperandKind table) {
+        const char* token = s.operands[operand];
+        if (token[0] == '#' || token[0] == '\0' || readsWhole(token)) return;
+        MalformedNumber m{at, table, token};
+        m.place.token = tokenOf(s, operand);
+        g.malformed.push_back(std::move(m));
+    };
+    if (const InstructionFormat* format = instructionFormat(s.code)) {
+        for (uint8_t i = 0; i < format->fieldCount; i++)
+            if (format->fields[i].fixedText == nullptr) keep(format->fields[i].operand, format->fields[i].kind);
+        return;
+    }
+    switch (s.code) {
+        case StatementCode::Def:
+            for (uint32_t i = 2; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) {
+                // The operators read whole as numbers but XOR, which is told by its word.
+                if (s.operands[i][0] == '#' || readsWhole(s.operands[i])) continue;
+                const StatementCode op = lookupKeyword(s.operands[i]);
+                if (op != StatementCode::Not && op != StatementCode::And && op != StatementCode::Or &&
+                    op != StatementCode::Xor)
+                    keep(i, Constant);
+            }
+            break;
+        case StatementCode::Pat:
+            keep(s.operands[2][0] != '\0' ? 2 : 1, Constant);
+            if (s.operands[3][0] != '\0') keep(3, Constant);
+            break;
+        case StatementCode::Org: keep(2, Constant); break;
+        default: break;
+    }
+}
+
+void statement(Gathered& g, const AsmEvent& e) {
     const StatementEvent& s = e.statement;
     const Place at = placeOf(g, e, static_cast<int16_t>(s.label[0] != '\0' ? 1 : 0));
     g.statements[e.pass]++;
@@ -86,14 +102,15 @@ void statement(Gathered& g, const AsmState& st, const AsmEvent& e) {
         const NameUse& use = s.names[i];
         if (use.entry < 0) continue;
         if (!use.defines) {
-            if (static_cast<uint32_t>(use.entry) < kTableSize[use.table]) g.used[use.table][use.entry] = true;
+            if (static_cast<uint32_t>(use.entry) < kTableSize[use.table]) g.used[use.table][use.entry] = 1;
         } else if (e.pass == 1) {
-            define(g, st, s, use, at);
+            define(g, s, use, at);
         }
     }
     if (e.pass != 1) return;
     if (s.size > 0) g.program.push_back({at, s.code, s.address, s.size});
     keepNumeric(g, s, at);
+    keepMalformed(g, s, at);
 }
 
 void message(Gathered& g, const AsmEvent& e) {
@@ -117,23 +134,73 @@ void message(Gathered& g, const AsmEvent& e) {
 
 }  // namespace
 
+Gathered::Gathered(Report& r, const CheckOptions& o) : report(r), options(o) {
+    for (int t = 0; t < 3; t++) {
+        used[t].assign(kTableSize[t], 0);
+        definitionOf[t].assign(kTableSize[t], -1);
+    }
+}
+
 void gatherEvent(void* context, const AsmState& st, const AsmEvent& e) {
     Gathered& g = *static_cast<Gathered*>(context);
-    if (g.used[0].empty())
-        for (int t = 0; t < 3; t++) {
-            g.used[t].assign(kTableSize[t], false);
-            g.definitionOf[t].assign(kTableSize[t], -1);
-        }
     switch (e.kind) {
         case EventKind::FileEntered:
             if (e.depth < kMaxIncludeFiles) g.openFiles[e.depth] = enterFile(g, st, e);
             break;
-        case EventKind::Statement: statement(g, st, e); break;
+        case EventKind::Statement: statement(g, e); break;
         case EventKind::PatternWord: g.filledSlots.set(e.pattern.slot % kPatternSlots); break;
         case EventKind::Message: message(g, e); break;
         default: break;
     }
     if (g.options.next != nullptr) g.options.next(g.options.nextContext, st, e);
+}
+
+const char* nameOf(const Gathered& g, const NameDefinition& d) {
+    switch (d.table) {
+        case PatternLabel: return patternLabel(*g.st, d.entry);
+        case Constant: return definitionName(*g.st, d.entry);
+        case JumpLabel: break;
+    }
+    return programLabelName(*g.st, d.entry);
+}
+
+bool live(const Gathered& g, uint32_t definition) {
+    const NameDefinition& d = g.definitions[definition];
+    return g.definitionOf[d.table][d.entry] == static_cast<int32_t>(definition);
+}
+
+int32_t definitionFound(const Gathered& g, OperandKind table, const char* name) {
+    const int entry = findEntry(*g.st, name, table);
+    return entry < 0 ? -1 : g.definitionOf[table][entry];
+}
+
+bool readsWhole(const char* token) {
+    // Most numbers are plain decimals, told at a glance.
+    const char* digit = token;
+    while (*digit >= '0' && *digit <= '9') digit++;
+    if (*digit == '\0') return true;
+    const NumberReading r = readNumber(token);
+    const char* p = r.rest;
+    if (r.missingHash || *p == '\0') return true;
+    unsigned base = 10;
+    switch (*p) {
+        case 'B': base = 2; p++; break;
+        case 'D': p++; break;
+        case 'H':
+        case 'X': base = 16; p++; break;
+        default: break;
+    }
+    if (base != 2 && (*p == '+' || *p == '-')) p++;
+    if (base == 16 && p[0] == '0' && (p[1] == 'X' || p[1] == 'x')) p += 2;
+    if (*p == '\0') return false;
+    for (; *p != '\0'; p++) {
+        const char c = *p;
+        const bool digit = base == 2    ? c == '0' || c == '1'
+                           : base == 10 ? c >= '0' && c <= '9'
+                                        : (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+        if (!digit) return false;
+    }
+    return true;
 }
 
 bool goOn(void* context, const AsmState&) { return !static_cast<Gathered*>(context)->stopped; }
@@ -142,6 +209,12 @@ bool readLines(const CheckOptions& options, const char* name, CheckedFile& file)
     FILE* stream = options.opener != nullptr ? options.opener(options.openerContext, name) : std::fopen(name, "r");
     if (stream == nullptr) return false;
     std::string text;
+    // Sized once where the stream can tell its length; a stream that cannot grows as it is read.
+    if (std::fseek(stream, 0, SEEK_END) == 0) {
+        const long size = std::ftell(stream);
+        if (size > 0) text.reserve(std::min<size_t>(static_cast<size_t>(size), kMaxKeptFileSize));
+        std::rewind(stream);
+    }
     char buffer[1 << 14];
     size_t n;
     // A file beyond the limit keeps its first lines; the passes report what they make of the rest.
@@ -149,6 +222,11 @@ bool readLines(const CheckOptions& options, const char* name, CheckedFile& file)
         text.append(buffer, n);
     const bool read = std::ferror(stream) == 0;
     std::fclose(stream);
+    size_t count = 1;
+    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', text.data() + text.size() - p)));
+         p++)
+        count++;
+    file.lines.reserve(count);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
@@ -156,7 +234,7 @@ bool readLines(const CheckOptions& options, const char* name, CheckedFile& file)
         if (last) end = text.size();
         size_t stop = end;
         if (!last && stop > start && text[stop - 1] == '\r') stop--;
-        file.lines.emplace_back(text, start, stop - start);
+        file.lines.emplace_back(text.data() + start, stop - start);
         start = end + 1;
     }
     return read;

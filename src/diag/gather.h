@@ -40,14 +40,11 @@ struct StatementInfo {
     uint32_t size;            // nibbles it occupies; 0 for directives and unknown words
 };
 
-// A name entered in a table.
+// A name entered in a table; the name itself is read from the table when needed.
 struct NameDefinition {
     OperandKind table;
     uint32_t entry;           // the table's entry (a slot for pattern labels)
-    std::string name;
     Place place;
-    int32_t firstOf = -1;     // another definition of the same name that every use finds; -1 = none
-    bool shadows = false;     // this definition hides an earlier one (a pattern label at a lower slot)
 };
 
 // A numeric operand kept for the warnings: an LPP slot or a jump target.
@@ -55,6 +52,13 @@ struct NumericOperand {
     Place place;
     StatementCode code;
     uint32_t value;           // as the field holds it
+};
+
+// A token read as a number though characters of it are no digits, which the assembler passes over silently.
+struct MalformedNumber {
+    Place place;
+    OperandKind table;        // where a '#' name of the same letters would be looked up
+    std::string token;
 };
 
 struct RawMessage {
@@ -68,7 +72,8 @@ struct RawMessage {
 struct Gathered {
     Report& report;
     const CheckOptions& options;
-    explicit Gathered(Report& r, const CheckOptions& o) : report(r), options(o) {}
+    const AsmState* st = nullptr;  // the assembly's tables, read while the check makes its diagnostics
+    Gathered(Report& r, const CheckOptions& o);
 
     std::unordered_map<std::string, uint32_t> fileIndex;  // by name as the passes opened it
     uint32_t openFiles[kMaxIncludeFiles] = {};            // [depth]: the file read there now
@@ -76,9 +81,9 @@ struct Gathered {
     std::vector<StatementInfo> program;                   // pass 1's statements that take room
     std::vector<NameDefinition> definitions;              // in the order entered
     std::vector<int32_t> definitionOf[3];                 // [table][entry]: the live definition, or -1
-    std::vector<bool> used[3];                            // [table][entry]: some operand found it
-    std::unordered_map<std::string, uint32_t> byName[3];  // [table]: the first live definition of a name
+    std::vector<uint8_t> used[3];                         // [table][entry]: 1 when some operand found it
     std::vector<NumericOperand> numeric;                  // LPP slots and jump targets given as numbers
+    std::vector<MalformedNumber> malformed;               // in reading order
     std::bitset<kPatternSlots> filledSlots;               // slots a PAT stored a word in
     std::vector<RawMessage> messages;                     // in the order counted
     std::vector<uint32_t> repeatable;                     // pass 1's messages that pass 2 would give again
@@ -87,6 +92,15 @@ struct Gathered {
     mutable uint32_t nameSearches = 0;                    // tables searched for names near undefined ones
 };
 
+/// The name a definition entered, as its table holds it now.
+const char* nameOf(const Gathered& g, const NameDefinition& d);
+/// Tells whether a definition still holds its entry: a PAT stored at its slot later takes the slot over.
+bool live(const Gathered& g, uint32_t definition);
+/// The live definition that a lookup of a name in a table finds, or -1.
+int32_t definitionFound(const Gathered& g, OperandKind table, const char* name);
+/// Tells whether a number token reads whole: a base prefix or a leading digit, then only digits of its base.
+/// Tokens the assembler itself warns about (no prefix, no digit) count as whole here.
+bool readsWhole(const char* token);
 /// The observer of a check: gathers an event, then hands it on to CheckOptions::next.
 void gatherEvent(void* gathered, const AsmState& st, const AsmEvent& event);
 /// The resumer of a check: goes on after a failure unless it was one past which nothing can be read.

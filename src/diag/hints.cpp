@@ -41,12 +41,12 @@ std::string inTypedCase(const Report& report, const Place& at, const std::string
     return text;
 }
 
-void addNote(const Gathered& g, Group& group, Code code, const Place& at, std::string message,
+void addNote(const Gathered& g, Collector& c, Code code, const Place& at, std::string message,
              const std::string* replacement = nullptr) {
     Diagnostic note = makeDiagnostic(g.report, code, at, std::move(message));
     if (replacement != nullptr && note.range.firstColumn > 0)
         note.fixes.push_back({note.range, inTypedCase(g.report, at, *replacement)});
-    group.items.push_back(std::move(note));
+    c.add(std::move(note));
 }
 
 // Ends a list of candidates as a question: "`A`", "`A` or `B`".
@@ -80,7 +80,7 @@ uint32_t editDistance(const std::string& a, const std::string& b, uint32_t limit
     return std::min(previous[m], limit + 1);
 }
 
-void hintWord(const Gathered& g, const Place& at, const std::string& word, Group& group) {
+void hintWord(const Gathered& g, const Place& at, const std::string& word, Collector& c) {
     const uint32_t limit = nearEnough(word);
     uint32_t best = limit + 1;
     std::vector<std::string> nearest;
@@ -96,36 +96,44 @@ void hintWord(const Gathered& g, const Place& at, const std::string& word, Group
         nearest.push_back(k.word);
     }
     if (nearest.empty()) return;
-    addNote(g, group, Code::MaybeWord, at, "did you mean " + either(nearest) + "?",
+    addNote(g, c, Code::MaybeWord, at, "did you mean " + either(nearest) + "?",
             nearest.size() == 1 ? &nearest[0] : nullptr);
 }
 
-void hintName(const Gathered& g, const Place& at, OperandKind table, const std::string& name, Group& group) {
-    const auto it = g.byName[table].find(name);
-    if (it != g.byName[table].end()) {
+// Every name a table holds, once each.
+std::vector<std::string> namesOf(const Gathered& g, OperandKind table) {
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < g.definitions.size(); i++)
+        if (g.definitions[i].table == table && live(g, i)) names.emplace_back(nameOf(g, g.definitions[i]));
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+}
+
+void hintName(const Gathered& g, const Place& at, OperandKind table, const std::string& name, Collector& c) {
+    if (const int32_t found = definitionFound(g, table, name.c_str()); found >= 0) {
         // Defined, but after this use: constants and pattern labels are looked up as the first pass meets them.
-        const NameDefinition& d = g.definitions[it->second];
         Diagnostic note = makeDiagnostic(g.report, Code::DefinedLater, at,
                                          "`" + name + "` is defined only later, and a use finds only definitions before it");
-        note.related.push_back({rangeOf(g.report, d.place), "defined here"});
-        group.items.push_back(std::move(note));
+        note.related.push_back({rangeOf(g.report, g.definitions[found].place), "defined here"});
+        c.add(std::move(note));
         return;
     }
     for (int other = 0; other < 3; other++) {
-        const auto found = g.byName[other].find(name);
-        if (other == table || found == g.byName[other].end()) continue;
+        const int32_t found = other == table ? -1 : definitionFound(g, static_cast<OperandKind>(other), name.c_str());
+        if (found < 0) continue;
         Diagnostic note = makeDiagnostic(g.report, Code::OtherTable, at,
                                          "`" + name + "` is " + tableWords(static_cast<OperandKind>(other)) + ", not " +
                                              tableWords(table));
-        note.related.push_back({rangeOf(g.report, g.definitions[found->second].place), "defined here"});
-        group.items.push_back(std::move(note));
+        note.related.push_back({rangeOf(g.report, g.definitions[found].place), "defined here"});
+        c.add(std::move(note));
         return;
     }
     if (g.nameSearches++ >= kMaxNameSearches) return;
     const uint32_t limit = nearEnough(name);
     uint32_t best = limit + 1;
     std::vector<std::string> nearest;
-    for (const auto& [candidate, index] : g.byName[table]) {
+    for (const std::string& candidate : namesOf(g, table)) {
         const uint32_t d = editDistance(name, candidate, std::min(best, limit));
         if (d > limit || d > best) continue;
         if (d < best) nearest.clear();
@@ -133,18 +141,17 @@ void hintName(const Gathered& g, const Place& at, OperandKind table, const std::
         nearest.push_back(candidate);
     }
     if (nearest.empty()) return;
-    std::sort(nearest.begin(), nearest.end());
-    addNote(g, group, Code::MaybeName, at, "did you mean " + either(nearest) + "?",
+    addNote(g, c, Code::MaybeName, at, "did you mean " + either(nearest) + "?",
             nearest.size() == 1 ? &nearest[0] : nullptr);
 }
 
-void hintMissingHash(const Gathered& g, const Place& at, OperandKind table, const std::string& token, Group& group) {
+void hintMissingHash(const Gathered& g, const Place& at, OperandKind table, const std::string& token, Collector& c) {
     const std::string name = "#" + token;
-    if (g.byName[table].count(name) == 0) return;
-    addNote(g, group, Code::MissingHash, at, std::string("did you mean ") + tableWords(table) + " `" + name + "`?", &name);
+    if (definitionFound(g, table, name.c_str()) < 0) return;
+    addNote(g, c, Code::MissingHash, at, std::string("did you mean ") + tableWords(table) + " `" + name + "`?", &name);
 }
 
-void hintIncludeCase(const Gathered& g, const Place& at, const std::string& name, Group& group) {
+void hintIncludeCase(const Gathered& g, const Place& at, const std::string& name, Collector& c) {
     // Only files on disk have folders to look in; an editor's texts are the opener's own.
     if (g.options.opener != nullptr || name.empty()) return;
     namespace fs = std::filesystem;
@@ -163,7 +170,7 @@ void hintIncludeCase(const Gathered& g, const Place& at, const std::string& name
         if (failed) return;
         const std::string found = entries->path().filename().string();
         if (found == wanted || upper(found) != wanted) continue;
-        addNote(g, group, Code::IncludeCase, at,
+        addNote(g, c, Code::IncludeCase, at,
                 "INC names are read in upper case, so this opens `" + name + "`; the file `" +
                     (path.has_parent_path() ? (folder / found).string() : found) + "` differs only in case");
         return;

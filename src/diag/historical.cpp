@@ -142,7 +142,7 @@ Place operandPlace(const Report& report, Place at, uint32_t operand) {
 }
 
 // The words, the place and the hints of one message.
-Group convert(const Gathered& g, const RawMessage& m) {
+void convert(const Gathered& g, const RawMessage& m, uint32_t unreported, Collector& c) {
     const Report& report = g.report;
     const std::string& text = m.text;
     Place at = m.place;
@@ -150,8 +150,7 @@ Group convert(const Gathered& g, const RawMessage& m) {
     word.token = wordToken(report, at.file, at.line);
     const std::string wordText = tokenText(report, word);
     std::string words;
-    Group group;
-    group.order = orderOf(at, m.pass == 2 ? 1 : 0);
+    uint64_t order = orderOf(at, m.pass == 2 ? 1 : 0);
     auto related = [&](const Place& p, std::string message) { return Related{rangeOf(report, p), std::move(message)}; };
     std::vector<Related> also;
     switch (m.code) {
@@ -241,8 +240,9 @@ Group convert(const Gathered& g, const RawMessage& m) {
             const std::string label = subjectAfter(text, "assigned label ");
             const uint32_t slot = hexAfter(text, "address ox");
             words = "PAT stores over the pattern word " + quoted(label) + " at host address " + hex(2 * slot);
+            // The last PAT at the slot before this one stored the word it overwrites.
             for (const NameDefinition& d : g.definitions)
-                if (d.table == PatternLabel && d.entry == slot && d.name == label && d.place.ordinal < at.ordinal)
+                if (d.table == PatternLabel && d.entry == slot && d.place.ordinal < at.ordinal)
                     also = {related(d.place, quoted(label) + " was stored here")};
             break;
         }
@@ -276,7 +276,7 @@ Group convert(const Gathered& g, const RawMessage& m) {
             const uint32_t slot = hexAfter(text, "at address 0x") / 2;
             if (slot < kPatternSlots && g.definitionOf[PatternLabel][slot] >= 0) {
                 at = g.definitions[g.definitionOf[PatternLabel][slot]].place;
-                group.order = orderOf(at, 0);
+                order = orderOf(at, 0);
             }
             words = "pattern word " + quoted(label) + " at host address " + hex(2 * slot) +
                     " lies beyond the words the load file holds and is not loaded";
@@ -297,24 +297,27 @@ Group convert(const Gathered& g, const RawMessage& m) {
         const size_t zero = line.find('\0');
         if (zero != std::string::npos) d.range.firstColumn = d.range.lastColumn = static_cast<uint32_t>(zero + 1);
     }
-    group.items.push_back(std::move(d));
+    c.open(order, std::move(d));
     switch (m.code) {
-        case Code::UnknownWord: hintWord(g, at, wordText, group); break;
+        case Code::UnknownWord: hintWord(g, at, wordText, c); break;
         case Code::UndefinedJumpLabel:
         case Code::UndefinedPatternLabel:
         case Code::UndefinedConstant:
         case Code::UndefinedConstantIgnored:
-            if (at.token >= 0) hintName(g, at, undefinedTable(m.code), tokenText(report, at), group);
+            if (at.token >= 0) hintName(g, at, undefinedTable(m.code), tokenText(report, at), c);
             break;
         case Code::NumberNotName:
             if (at.token >= 0)
                 hintMissingHash(g, at, tableOf(report, word, static_cast<uint32_t>(at.token - word.token)),
-                                tokenText(report, at), group);
+                                tokenText(report, at), c);
             break;
-        case Code::IncludeNotFound: hintIncludeCase(g, at, tokenText(report, at), group); break;
+        case Code::IncludeNotFound: hintIncludeCase(g, at, tokenText(report, at), c); break;
         default: break;
     }
-    return group;
+    if (unreported > 0)
+        c.add(makeDiagnostic(report, Code::NamesNotReported, at,
+                             std::to_string(unreported) +
+                                 " later uses of undefined names are not reported: the file not read may define them"));
 }
 
 }  // namespace
@@ -356,10 +359,10 @@ Range rangeOf(const Report& report, const Place& place) {
     if (place.token < 0 || place.line <= 0 || place.file >= report.files.size()) return r;
     const CheckedFile& file = report.files[place.file];
     if (static_cast<size_t>(place.line) > file.lines.size()) return r;
-    const auto spans = tokenSpans(file.lines[place.line - 1]);
-    if (static_cast<size_t>(place.token) >= spans.size()) return r;
-    r.firstColumn = static_cast<uint32_t>(spans[place.token].begin + 1);
-    r.lastColumn = static_cast<uint32_t>(spans[place.token].end);
+    Span span;
+    if (!tokenSpanAt(file.lines[place.line - 1], static_cast<size_t>(place.token), &span)) return r;
+    r.firstColumn = static_cast<uint32_t>(span.begin + 1);
+    r.lastColumn = static_cast<uint32_t>(span.end);
     return r;
 }
 
@@ -392,29 +395,21 @@ Diagnostic makeDiagnostic(const Report& report, Code code, const Place& place, s
     return d;
 }
 
-void convertMessages(const Gathered& g, std::vector<Group>& groups) {
+void convertMessages(const Gathered& g, Collector& c) {
     // Past an INC file that was not read, an undefined name may well be one it defines: those uses are
     // counted on the INC's diagnostic rather than each reported.
-    size_t includeGroup = SIZE_MAX;
+    size_t include = g.messages.size();
     uint32_t unreported = 0;
-    for (const RawMessage& m : g.messages) {
-        if (includeGroup != SIZE_MAX && isUndefinedName(m.code)) {
-            unreported++;
-            continue;
-        }
-        groups.push_back(convert(g, m));
-        if (includeGroup == SIZE_MAX &&
-            (m.code == Code::IncludeNotFound || m.code == Code::IncludeNotPlain || m.code == Code::IncludeTooDeep))
-            includeGroup = groups.size() - 1;
+    for (size_t i = 0; i < g.messages.size(); i++) {
+        const Code code = g.messages[i].code;
+        if (include < i && isUndefinedName(code)) unreported++;
+        if (include == g.messages.size() &&
+            (code == Code::IncludeNotFound || code == Code::IncludeNotPlain || code == Code::IncludeTooDeep))
+            include = i;
     }
-    if (unreported == 0) return;
-    Group& group = groups[includeGroup];
-    Diagnostic note = group.items.front();
-    note = makeDiagnostic(g.report, Code::NamesNotReported, {}, std::to_string(unreported) +
-                                                                     " later uses of undefined names are not reported: "
-                                                                     "the file not read may define them");
-    note.range = group.items.front().range;
-    group.items.push_back(std::move(note));
+    for (size_t i = 0; i < g.messages.size(); i++)
+        if (i <= include || !isUndefinedName(g.messages[i].code))
+            convert(g, g.messages[i], i == include ? unreported : 0, c);
 }
 
 }  // namespace qvek::diag

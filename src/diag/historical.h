@@ -1,22 +1,17 @@
 // The assembler's own messages turned into diagnostics: each message's code,
 // the token it is about, and plain words naming the word, the name or the value
-// at fault; the historical words are kept beside them. Writes only the Groups
-// it is given.
+// at fault; the historical words are kept beside them. Writes only the
+// Collector it is given.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "diag/collector.h"
 #include "diag/gather.h"
 
 namespace qvek::diag {
-
-// A diagnostic and the notes that go with it, kept together when the report is ordered.
-struct Group {
-    uint64_t order = 0;  // reading order: the statement's ordinal first
-    std::vector<Diagnostic> items;
-};
 
 /// Orders a place: by its statement line, then by phase (0 = pass 1, 1 = pass 2, 2 = the engine's own).
 uint64_t orderOf(const Place& place, uint32_t phase);
@@ -29,6 +24,6 @@ int16_t wordToken(const Report& report, uint32_t file, int32_t line);
 /// Makes a diagnostic of a code at a place with plain words.
 Diagnostic makeDiagnostic(const Report& report, Code code, const Place& place, std::string message);
 /// One group per assembler message, each with its plain words and the hints for it.
-void convertMessages(const Gathered& g, std::vector<Group>& groups);
+void convertMessages(const Gathered& g, Collector& c);
 
 }  // namespace qvek::diag

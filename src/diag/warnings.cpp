@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "core/numbers.h"
+#include "diag/hints.h"
+
 namespace qvek::diag {
 
 namespace {
@@ -18,15 +21,12 @@ std::string lineWords(const Report& report, const Place& p) {
     return words;
 }
 
-Group groupAt(const Gathered& g, Code code, const Place& at, std::string message) {
-    Group group;
-    group.order = orderOf(at, 2);
-    group.items.push_back(makeDiagnostic(g.report, code, at, std::move(message)));
-    return group;
+Diagnostic& openAt(const Gathered& g, Collector& c, Code code, const Place& at, std::string message) {
+    return c.open(orderOf(at, 2), makeDiagnostic(g.report, code, at, std::move(message)));
 }
 
 // The last statement to write each program nibble, and the first that a later one wrote over.
-void overwrites(const Gathered& g, bool on, std::vector<int32_t>& owner, std::vector<Group>& groups) {
+void overwrites(const Gathered& g, bool on, std::vector<int32_t>& owner, Collector& c) {
     for (size_t i = 0; i < g.program.size(); i++) {
         const StatementInfo& s = g.program[i];
         int32_t reported = -1;
@@ -37,75 +37,89 @@ void overwrites(const Gathered& g, bool on, std::vector<int32_t>& owner, std::ve
             reported = earlier;
             const StatementInfo& e = g.program[earlier];
             const std::string word = tokenText(g.report, s.place), earlierWord = tokenText(g.report, e.place);
-            Group group = groupAt(g, Code::Overwritten, s.place,
+            Diagnostic& d = openAt(g, c, Code::Overwritten, s.place,
                                   "`" + word + "` at " + hex3(s.address) + " writes over the `" + earlierWord + "` at " +
                                       hex3(e.address) + " on " + lineWords(g.report, e.place) +
                                       ": an ORG PGM moved the program back over it");
-            group.items[0].related.push_back({rangeOf(g.report, e.place), "`" + earlierWord + "` placed here first"});
-            groups.push_back(std::move(group));
+            d.related.push_back({rangeOf(g.report, e.place), "`" + earlierWord + "` placed here first"});
         }
     }
 }
 
-void names(const Gathered& g, WarningEnabled enabled, bool complete, std::vector<Group>& groups) {
+void names(const Gathered& g, WarningEnabled enabled, bool complete, Collector& c) {
     constexpr Code kUnused[3] = {Code::UnusedPatternLabel, Code::UnusedConstant, Code::UnusedLabel};
     constexpr const char* kKind[3] = {"pattern label", "constant", "program label"};
-    for (size_t i = 0; i < g.definitions.size(); i++) {
-        const NameDefinition& d = g.definitions[i];
-        const int t = d.table;
-        if (d.firstOf >= 0) {
-            if (!enabled(g.options, Code::DefinedTwice)) continue;
-            const NameDefinition& found = g.definitions[d.firstOf];
-            Group group = groupAt(g, Code::DefinedTwice, d.place,
-                                  std::string(kKind[t]) + " `" + d.name + "` is defined again; every use finds " +
-                                      (d.table == PatternLabel ? "the lowest slot, " : "the first definition, ") +
-                                      "on " + lineWords(g.report, found.place) + ", and this one is ignored");
-            group.items[0].related.push_back({rangeOf(g.report, found.place), "the definition every use finds"});
-            groups.push_back(std::move(group));
+    const bool twice = enabled(g.options, Code::DefinedTwice);
+    for (uint32_t i = 0; i < g.definitions.size(); i++) {
+        // A pattern label whose slot a later PAT took over is gone; the assembler says so itself.
+        if (!live(g, i)) continue;
+        const NameDefinition& def = g.definitions[i];
+        const int t = def.table;
+        const char* name = nameOf(g, def);
+        const int32_t found = definitionFound(g, def.table, name);
+        if (found >= 0 && found != static_cast<int32_t>(i)) {
+            if (!twice) continue;
+            const NameDefinition& first = g.definitions[found];
+            Diagnostic& d = openAt(g, c, Code::DefinedTwice, def.place,
+                                  std::string(kKind[t]) + " `" + name + "` is defined twice; every use finds " +
+                                      (def.table == PatternLabel ? "the lowest slot, " : "the first definition, ") + "on " +
+                                      lineWords(g.report, first.place) + ", and this one is ignored");
+            d.related.push_back({rangeOf(g.report, first.place), "the definition every use finds"});
             continue;
         }
         // Names that a file not read, or lines never reached, might use are not called unused.
-        if (!complete || !enabled(g.options, kUnused[t])) continue;
-        if (g.definitionOf[t][d.entry] != static_cast<int32_t>(i) || g.used[t][d.entry]) continue;
-        Group group = groupAt(g, kUnused[t], d.place, std::string(kKind[t]) + " `" + d.name + "` is never used");
-        group.items[0].unnecessary = true;
-        groups.push_back(std::move(group));
+        if (!complete || g.used[t][def.entry] || !enabled(g.options, kUnused[t])) continue;
+        std::string words;
+        words.reserve(48);
+        words.append(kKind[t]).append(" `").append(name).append("` is never used");
+        Diagnostic& d = openAt(g, c, kUnused[t], def.place, std::move(words));
+        d.unnecessary = true;
     }
 }
 
 void numericOperands(const Gathered& g, WarningEnabled enabled, const std::vector<int32_t>& owner,
-                     std::vector<Group>& groups) {
+                     Collector& c) {
     for (const NumericOperand& n : g.numeric) {
         if (n.code == StatementCode::Lpp) {
             if (!enabled(g.options, Code::EmptySlot) || (n.value < kPatternSlots && g.filledSlots.test(n.value)))
                 continue;
-            groups.push_back(groupAt(g, Code::EmptySlot, n.place,
+            openAt(g, c, Code::EmptySlot, n.place,
                                      "no PAT fills pattern slot " + std::to_string(n.value) + " (host address " +
-                                         hex3(2 * n.value) + ")"));
+                                         hex3(2 * n.value) + ")");
             continue;
         }
         if (!enabled(g.options, Code::TargetInsideStatement)) continue;
         const int32_t at = n.value < kProgramNibbles ? owner[n.value] : -1;
         if (at >= 0 && g.program[at].address == n.value) continue;
-        Group group = groupAt(g, Code::TargetInsideStatement, n.place,
+        Diagnostic& d = openAt(g, c, Code::TargetInsideStatement, n.place,
                               "jump target " + hex3(n.value) + " is not the start of a statement");
         if (at >= 0)
-            group.items[0].related.push_back({rangeOf(g.report, g.program[at].place),
+            d.related.push_back({rangeOf(g.report, g.program[at].place),
                                               "it lies inside this `" + tokenText(g.report, g.program[at].place) +
                                                   "`, which starts at " + hex3(g.program[at].address)});
-        groups.push_back(std::move(group));
+    }
+}
+
+void malformedNumbers(const Gathered& g, Collector& c) {
+    for (const MalformedNumber& m : g.malformed) {
+        openAt(g, c, Code::MalformedNumber, m.place,
+                              "`" + m.token + "` is read as the number " +
+                                  std::to_string(readNumber(m.token.c_str()).value) +
+                                  ": characters of it are no digits of its base");
+        hintMissingHash(g, m.place, m.table, m.token, c);
     }
 }
 
 }  // namespace
 
-void addEngineWarnings(const Gathered& g, WarningEnabled enabled, std::vector<Group>& groups) {
+void addEngineWarnings(const Gathered& g, WarningEnabled enabled, Collector& c) {
     std::vector<int32_t> owner(kProgramNibbles, -1);
-    overwrites(g, enabled(g.options, Code::Overwritten), owner, groups);
+    overwrites(g, enabled(g.options, Code::Overwritten), owner, c);
     // What is used, filled or placed is known only when both passes read every file to its end.
     const bool complete = !g.stopped && !g.includeFailed && g.statements[2] == g.statements[1];
-    names(g, enabled, complete, groups);
-    if (complete) numericOperands(g, enabled, owner, groups);
+    names(g, enabled, complete, c);
+    if (enabled(g.options, Code::MalformedNumber)) malformedNumbers(g, c);
+    if (complete) numericOperands(g, enabled, owner, c);
 }
 
 }  // namespace qvek::diag

@@ -15,8 +15,11 @@ bool dropped(char c) { return c == '\r' || c == '\f'; }
 
 size_t commentStart(std::string_view line) { return line.find('*'); }
 
-std::vector<Span> tokenSpans(std::string_view line) {
-    std::vector<Span> spans;
+namespace {
+
+// Hands each token of a line to take, in order, until take returns false.
+template <typename Take>
+void walkTokens(std::string_view line, Take take) {
     const size_t end = std::min(line.size(), commentStart(line));
     for (size_t i = 0; i < end;) {
         if (separates(line[i])) {
@@ -27,9 +30,30 @@ std::vector<Span> tokenSpans(std::string_view line) {
         bool kept = false;
         while (i < end && !separates(line[i])) kept |= !dropped(line[i++]);
         s.end = i;
-        if (kept) spans.push_back(s);
+        if (kept && !take(s)) return;
     }
+}
+
+}  // namespace
+
+std::vector<Span> tokenSpans(std::string_view line) {
+    std::vector<Span> spans;
+    walkTokens(line, [&](const Span& s) {
+        spans.push_back(s);
+        return true;
+    });
     return spans;
+}
+
+bool tokenSpanAt(std::string_view line, size_t index, Span* span) {
+    bool found = false;
+    walkTokens(line, [&](const Span& s) {
+        if (index-- > 0) return true;
+        *span = s;
+        found = true;
+        return false;
+    });
+    return found;
 }
 
 }  // namespace qvek

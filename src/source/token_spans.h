@@ -16,6 +16,8 @@ struct Span {
 
 /// The tokens of a line as typed, in the order the reader delivers them.
 std::vector<Span> tokenSpans(std::string_view line);
+/// The token of a line at an index, as tokenSpans would give it; false when the line has fewer tokens.
+bool tokenSpanAt(std::string_view line, size_t index, Span* span);
 /// Where the line's comment starts, or npos when it has none.
 size_t commentStart(std::string_view line);
 

@@ -51,6 +51,10 @@ const Case kCases[] = {
     {"a name without its '#'",
      {{"m.qvs", "DEF #WAIT 5\n LDA wait\n"}},
      {{"Q3003", "m.qvs:1:5-9", ""}, {"Q2003", "m.qvs:2:6-9", ""}, {"Q4005", "m.qvs:2:6-9", "#wait"}}},
+    {"a name without its '#' that reads as a number silently",
+     {{"m.qvs", "DEF #DELAY 5\n LDA DELAY\n PAT H1G\n"}},
+     {{"Q3003", "m.qvs:1:5-10", ""}, {"Q3008", "m.qvs:2:6-10", ""}, {"Q4005", "m.qvs:2:6-10", "#DELAY"},
+      {"Q3008", "m.qvs:3:6-8", ""}}},
     {"a value too large for its field",
      {{"m.qvs", "\tLDA 0x1234\n"}},
      {{"Q2005", "m.qvs:1:6-11", ""}}},
@@ -94,7 +98,7 @@ TEST(DiagnosticsTable, EachSourceGivesItsDiagnostics) {
 
 TEST(DiagnosticsTable, WordsIncludeChainSwitchesAndUnreadableSources) {
     test::Folder folder;
-    Report r = checkFiles(kCases[4]);
+    Report r = checkFiles(kCases[5]);
     EXPECT_EQ(r.diagnostics[0].message, "value 0x1234 does not fit the 2-nibble field of `LDA`: 0x34 is kept");
     r = checkFiles({"", {{"m.qvs", "\n INC INNER.INC\n"}, {"INNER.INC", " LDA #NOPE\n"}}, {}});
     ASSERT_EQ(r.files.size(), 2u);
@@ -105,13 +109,13 @@ TEST(DiagnosticsTable, WordsIncludeChainSwitchesAndUnreadableSources) {
 
     CheckOptions options;
     options.switches = {{"unused-label", false}, {"redefined", false}, {"redefined", true}};
-    r = checkFiles(kCases[9], options);
+    r = checkFiles(kCases[10], options);
     ASSERT_EQ(r.diagnostics.size(), 2u);
     EXPECT_EQ(r.diagnostics[1].code, "Q3004");
     EXPECT_TRUE(r.diagnostics[1].unnecessary);
     EXPECT_EQ(r.errors, 0u);
     options.warningsAsErrors = true;
-    r = checkFiles(kCases[9], options);
+    r = checkFiles(kCases[10], options);
     EXPECT_EQ(r.errors, 2u);
     EXPECT_FALSE(r.assemblerFails);
 
