@@ -16,6 +16,7 @@
 
 #include <nlohmann/json.hpp>
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
@@ -393,9 +394,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         checkSourceText(text, prog.substr(0, imagesSize), debugHw);
     }
     // The check of the source qvek assembled, written to standard output.
+    // qvek's own run refuses an include that is its load file, which the check writes none of.
+    const auto namesLoadFile = [&](const std::string& part) {
+        std::string upper = part;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return upper.find("UCD") != std::string::npos;
+    };
+    const bool comparable = !namesLoadFile(parts[0]) && !namesLoadFile(parts[1]) && !namesLoadFile(parts[2]);
     const bool mainSource = std::string(source.file) == "MAIN.QVS";
     if (modeWord == "--check" && wellFormed && !withOutput && mainSource)
-        checkReport(mode, out, status, werror, qvekErrors);
+        checkReport(mode, out, status, werror, comparable ? qvekErrors : -1);
     if (status == 0 && wellFormed && !withOutput && !mode.readsSource) {
         const ReadBack original = readBack(folder.read(file.file));
         if (mode.oracle == Oracle::Convert && (original.image->programWords | original.image->patternSlots) != 0)
