@@ -14,13 +14,13 @@
 // qvek fails with one, and its JSON and SARIF always parse.
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <nlohmann/json.hpp>
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -241,7 +241,8 @@ void checkReport(const Mode& mode, const std::string& out, int status, bool werr
     try {
         doc = json::parse(out);
     } catch (const json::exception&) {
-        finding(mode.oracle == Oracle::CheckSarif ? "the check's SARIF does not parse" : "the check's JSON does not parse");
+        finding(mode.oracle == Oracle::CheckSarif ? "the check's SARIF does not parse"
+                                                  : "the check's JSON does not parse");
     }
     size_t errors = 0;
     if (mode.oracle == Oracle::CheckJson) {

@@ -20,6 +20,8 @@ std::string renderText(const Report& report, bool colour);
 std::string renderJson(const Report& report);
 /// The report as a SARIF 2.1.0 log; file names are made relative to workingDirectory where they lie within it.
 std::string renderSarif(const Report& report, const std::string& workingDirectory);
+/// The word of a level: "error", "warning" or "note".
+const char* levelName(Level level);
 /// Bytes made fit for a terminal: tabs kept, control bytes as <U+0001>, invalid UTF-8 as <FF>.
 std::string visible(std::string_view bytes);
 /// Bytes as UTF-8 for JSON: valid UTF-8 kept, every other byte taken as the character of its number.

@@ -1,5 +1,6 @@
-// How the writers read the bytes of names, lines and file names: UTF-8 where
-// it is valid, any other byte alone. Shared by the text, JSON and SARIF writers.
+// What the text, JSON and SARIF writers share: the words of the levels, and
+// how they read the bytes of names, lines and file names (UTF-8 where it is
+// valid, any other byte alone).
 #include <algorithm>
 #include <cstdio>
 
@@ -51,6 +52,15 @@ void appendUtf8(std::string& out, uint32_t cp) {
 }
 
 }  // namespace
+
+const char* levelName(Level level) {
+    switch (level) {
+        case Level::Error: return "error";
+        case Level::Warning: return "warning";
+        case Level::Note: break;
+    }
+    return "note";
+}
 
 size_t utf8SequenceLength(std::string_view text, size_t i) {
     uint32_t codePoint = 0;

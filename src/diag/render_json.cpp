@@ -3,7 +3,6 @@
 // code scanning, with a rule for every code of the engine's table. Every
 // string passes through nlohmann-json, which escapes it.
 #include <algorithm>
-
 #include <nlohmann/json.hpp>
 
 #include "diag/engine.h"
@@ -15,15 +14,6 @@ namespace qvek::diag {
 namespace {
 
 using ordered = nlohmann::ordered_json;
-
-const char* levelName(Level level) {
-    switch (level) {
-        case Level::Error: return "error";
-        case Level::Warning: return "warning";
-        case Level::Note: break;
-    }
-    return "note";
-}
 
 std::string dump(const ordered& document) {
     return document.dump(2, ' ', true) + "\n";  // ASCII only: every other character escaped
@@ -92,8 +82,7 @@ std::string directoryUri(const std::string& directory) {
 
 class SarifWriter {
   public:
-    SarifWriter(const Report& report, const std::string& workingDirectory)
-        : report_(report), root_(workingDirectory) {
+    SarifWriter(const Report& report, const std::string& workingDirectory) : report_(report), root_(workingDirectory) {
         if (!root_.empty() && root_.back() != '/') root_ += '/';
     }
 
@@ -109,7 +98,8 @@ class SarifWriter {
         }
         ordered results = ordered::array();
         for (const Diagnostic& d : report_.diagnostics) results.push_back(result(d, codes));
-        ordered run = {{"tool", {{"driver", {{"name", "qvekdump"}, {"version", kAssemblerVersion}, {"rules", rules}}}}}};
+        ordered run = {
+            {"tool", {{"driver", {{"name", "qvekdump"}, {"version", kAssemblerVersion}, {"rules", rules}}}}}};
         if (!root_.empty()) run["originalUriBaseIds"] = {{kRootBase, {{"uri", directoryUri(root_)}}}};
         run["columnKind"] = "utf16CodeUnits";
         run["results"] = std::move(results);
@@ -209,12 +199,9 @@ std::string renderJson(const Report& report) {
     }
     ordered diagnostics = ordered::array();
     for (const Diagnostic& d : report.diagnostics) diagnostics.push_back(jsonDiagnostic(report, d));
-    ordered document = {{"version", kReportJsonVersion},
-                        {"files", std::move(files)},
-                        {"diagnostics", std::move(diagnostics)},
-                        {"errors", report.errors},
-                        {"warnings", report.warnings},
-                        {"assemblerFails", report.assemblerFails}};
+    ordered document = {{"version", kReportJsonVersion},         {"files", std::move(files)},
+                        {"diagnostics", std::move(diagnostics)}, {"errors", report.errors},
+                        {"warnings", report.warnings},           {"assemblerFails", report.assemblerFails}};
     return dump(document);
 }
 

@@ -31,15 +31,6 @@ Palette paletteFor(bool colour) {
     return {"\033[1m", "\033[1;31m", "\033[1;35m", "\033[1;36m", "\033[1;32m", "\033[32m", "\033[m"};
 }
 
-const char* levelWord(Level level) {
-    switch (level) {
-        case Level::Error: return "error";
-        case Level::Warning: return "warning";
-        case Level::Note: break;
-    }
-    return "note";
-}
-
 // A source line as the terminal shows it: tabs expanded, odd bytes made
 // visible, and the screen column where each byte starts (one more entry for
 // the end of the line).
@@ -135,7 +126,7 @@ class TextWriter {
 
     void heading(const Range& r, Level level, const std::string& message, const std::string& tail) {
         const char* colour = level == Level::Error ? p_.error : level == Level::Warning ? p_.warning : p_.note;
-        out_ += p_.bold + place(r.file, r.line, r.firstColumn) + ":" + p_.reset + " " + colour + levelWord(level) +
+        out_ += p_.bold + place(r.file, r.line, r.firstColumn) + ":" + p_.reset + " " + colour + levelName(level) +
                 ":" + p_.reset + " " + visible(message) + tail + "\n";
     }
 
@@ -153,8 +144,7 @@ class TextWriter {
     }
 
     // The screen columns from the first byte of a range to past its last, from 0.
-    static std::pair<uint32_t, uint32_t> screenSpan(const ShownLine& shown, uint32_t firstColumn,
-                                                    uint32_t lastColumn) {
+    static std::pair<uint32_t, uint32_t> screenSpan(const ShownLine& shown, uint32_t firstColumn, uint32_t lastColumn) {
         const size_t end = shown.columnOf.size() - 1;  // the end of the line
         const auto at = [&](size_t byte) {
             return byte <= end ? shown.columnOf[byte] : shown.columnOf[end] + static_cast<uint32_t>(byte - end);

@@ -22,8 +22,8 @@ std::vector<SymbolRow> symbolRows(const AsmState& st, const Record& record, bool
     std::vector<SymbolRow> rows;
     for (uint32_t i = 0; i < st.labelCount; i++) {
         const char* name = programLabelName(st, i);
-        rows.push_back({SymbolKind::Label, static_cast<uint32_t>(st.programLabels[i].address), i, name, record.labels[i],
-                        findProgramLabel(st, name) == static_cast<int>(i)});
+        rows.push_back({SymbolKind::Label, static_cast<uint32_t>(st.programLabels[i].address), i, name,
+                        record.labels[i], findProgramLabel(st, name) == static_cast<int>(i)});
     }
     for (uint32_t i = 0; i < st.definitionCount; i++) {
         const char* name = definitionName(st, i);
@@ -43,8 +43,9 @@ std::vector<SymbolRow> symbolRows(const AsmState& st, const Record& record, bool
 
 void writeSymbolTable(const AsmState& st, const Record& record, FILE* out) {
     std::vector<SymbolRow> rows = symbolRows(st, record, false);
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const SymbolRow& a, const SymbolRow& b) { return a.kind != b.kind ? a.kind < b.kind : a.value < b.value; });
+    std::stable_sort(rows.begin(), rows.end(), [](const SymbolRow& a, const SymbolRow& b) {
+        return a.kind != b.kind ? a.kind < b.kind : a.value < b.value;
+    });
     int nameWidth = 4;  // "NAME"
     for (const SymbolRow& row : rows) nameWidth = std::max(nameWidth, static_cast<int>(std::strlen(row.name)));
     std::fprintf(out, "%-*s  %-*s  %-*s  %s\n", kKindWidth, "KIND", nameWidth, "NAME", kValueWidth, "VALUE",

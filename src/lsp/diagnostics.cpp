@@ -65,9 +65,9 @@ json diagnosticJson(const Model& model, const diag::Diagnostic& d, const Range& 
     for (const diag::Related& r : d.related) {
         const std::optional<Range> at = rangeIn(model, r.range);
         if (!at) continue;
-        related.push_back({{"location", {{"uri", uriOfPath(model.files[modelFile(model, r.range)].path)},
-                                         {"range", toJson(*at)}}},
-                           {"message", r.message}});
+        related.push_back(
+            {{"location", {{"uri", uriOfPath(model.files[modelFile(model, r.range)].path)}, {"range", toJson(*at)}}},
+             {"message", r.message}});
     }
     if (!related.empty()) out["relatedInformation"] = std::move(related);
     return out;

@@ -97,10 +97,10 @@ struct Model {
     std::vector<Symbol> symbols;
     std::vector<Use> uses;
     std::vector<Statement> statements;  // in reading order of pass 1
-    diag::Report report;            // the check of this assembly: its diagnostics
-    std::vector<int> reportFiles;   // the index in files of each of report.files, -1 when none
-    std::vector<std::string> reads;  // every file the passes asked for, found or not
-    bool assembled = false;          // qvek assembles it without an error
+    diag::Report report;                // the check of this assembly: its diagnostics
+    std::vector<int> reportFiles;       // the index in files of each of report.files, -1 when none
+    std::vector<std::string> reads;     // every file the passes asked for, found or not
+    bool assembled = false;             // qvek assembles it without an error
 
     /// The index of a file, or -1 when this assembly did not read it.
     int fileIndex(const std::string& path) const {

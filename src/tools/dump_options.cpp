@@ -313,8 +313,8 @@ bool readsSource(DumpMode mode) {
 }
 
 int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
-    opterr = 0;  // the mistakes are reported here, in this program's words
-    optind = 0;  // 0 starts the scan afresh, even after a parse that stopped inside a word
+    opterr = 0;                 // the mistakes are reported here, in this program's words
+    optind = 0;                 // 0 starts the scan afresh, even after a parse that stopped inside a word
     bool checkOptions = false;  // an option of --check alone was given
     for (;;) {
         const int c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);

@@ -26,7 +26,7 @@ enum class DumpMode : uint8_t {
     Check,
 };
 
-enum class ReportFormat : uint8_t { Text, Json, Sarif };  // --format of --check
+enum class ReportFormat : uint8_t { Text, Json, Sarif };    // --format of --check
 enum class ColourChoice : uint8_t { Auto, Always, Never };  // --color
 
 constexpr int kUsageStatus = 2;  // exit status of a mistake on the command line

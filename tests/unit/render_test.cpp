@@ -1,5 +1,7 @@
 // The check's writers on reports made by hand: the text as compilers write it,
 // and the JSON and SARIF read back by a parser, whatever bytes the names hold.
+#include "diag/render.h"
+
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -7,7 +9,6 @@
 #include <string>
 
 #include "diag/engine.h"
-#include "diag/render.h"
 
 namespace qvek::diag {
 namespace {
@@ -116,7 +117,8 @@ TEST(RenderSarif, GivesRulesResultsRegionsRelatedPlacesAndFixes) {
 // Whatever bytes a name holds, the JSON and SARIF parse, valid UTF-8 comes
 // back unchanged, and the text shows no control byte.
 TEST(RenderBytes, AnyBytesMakeValidJsonAndVisibleText) {
-    const char* pieces[] = {"A", "\x01", "\x7f", "\xc3\xa9", "\xf0\x9f\x98\x80", "\xff", "\xc3", "\x80", "\"", "\\", "\t"};
+    const char* pieces[] = {"A",    "\x01", "\x7f", "\xc3\xa9", "\xf0\x9f\x98\x80", "\xff", "\xc3",
+                            "\x80", "\"",   "\\",   "\t"};
     std::mt19937 random(21);
     for (int round = 0; round < 100; round++) {
         std::string name;
