@@ -78,8 +78,8 @@ Report check(const char* sourceName, const CheckOptions& options) {
             addFileError(report, c, Code::OutOfMemory, "no memory for the assembler's tables",
                          "ERROR:- Out of memory for the assembler's tables !");
         } else {
-            st->opener = options.opener;
-            st->openerContext = options.openerContext;
+            st->opener = openForCheck;
+            st->openerContext = &g;
             st->observer = gatherEvent;
             st->observerContext = &g;
             st->resume = goOn;

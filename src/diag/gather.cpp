@@ -24,7 +24,7 @@ uint32_t enterFile(Gathered& g, const AsmState& st, const AsmEvent& e) {
         file.includedFrom = static_cast<int32_t>(g.openFiles[e.depth - 1]);
         file.includeLine = st.savedLines[0];
     }
-    readLines(g.options, e.file, file);
+    fillLines(g, e.file, file);
     g.report.files.push_back(std::move(file));
     return at->second;
 }
@@ -113,8 +113,26 @@ void statement(Gathered& g, const AsmEvent& e) {
     keepMalformed(g, s, at);
 }
 
-void message(Gathered& g, const AsmEvent& e) {
-    const Code code = codeOfMessage(e.message.severity, e.message.text);
+void message(Gathered& g, const AsmState& st, const AsmEvent& e) {
+    Code code = codeOfMessage(e.message.severity, e.message.text);
+    std::string text = e.message.text;
+    // The check's opener refuses what the passes refuse themselves without one; the words are theirs.
+    if (code == Code::IncludeNotFound) {
+        const char* prefix = "\nERROR:- Could not open include file ";
+        const size_t begin = std::strlen(prefix), end = text.rfind(" !");
+        const auto known = text.rfind(prefix, 0) == 0 && end != std::string::npos && end >= begin
+                               ? g.texts.find(text.substr(begin, end - begin))
+                               : g.texts.end();
+        if (known != g.texts.end() && known->second.refused != nullptr) {
+            code = Code::IncludeNotPlain;
+            char words[kMessageTextSize];
+            std::snprintf(words, sizeof words,
+                          "\nERROR:- Include file %s on line %3.3d in file %s is %s, which cannot be read on both "
+                          "passes !",
+                          known->first.c_str(), st.currentLine, st.includeNames[0], known->second.refused);
+            text = words;
+        }
+    }
     // Includes nested in includes can repeat one mistake without end; a check that has said this much stops.
     if (endsReading(code) || g.messages.size() >= kMaxMessages) g.stopped = true;
     if (code == Code::IncludeNotFound || code == Code::IncludeNotPlain || code == Code::IncludeTooDeep)
@@ -124,12 +142,12 @@ void message(Gathered& g, const AsmEvent& e) {
     if (e.pass == 2)
         for (const uint32_t i : g.repeatable)
             if (g.messages[i].place.file == at.file && g.messages[i].place.line == at.line &&
-                g.messages[i].text == e.message.text)
+                g.messages[i].text == text)
                 return;
     if (e.pass == 1 && (code == Code::TokenTooLong || code == Code::IncludeNotFound ||
                         code == Code::IncludeNotPlain || code == Code::IncludeTooDeep))
         g.repeatable.push_back(static_cast<uint32_t>(g.messages.size()));
-    g.messages.push_back({e.pass, e.message.severity, code, e.message.text, at});
+    g.messages.push_back({e.pass, e.message.severity, code, std::move(text), at});
 }
 
 }  // namespace
@@ -149,7 +167,7 @@ void gatherEvent(void* context, const AsmState& st, const AsmEvent& e) {
             break;
         case EventKind::Statement: statement(g, e); break;
         case EventKind::PatternWord: g.filledSlots.set(e.pattern.slot % kPatternSlots); break;
-        case EventKind::Message: message(g, e); break;
+        case EventKind::Message: message(g, st, e); break;
         default: break;
     }
     if (g.options.next != nullptr) g.options.next(g.options.nextContext, st, e);
@@ -204,40 +222,5 @@ bool readsWhole(const char* token) {
 }
 
 bool goOn(void* context, const AsmState&) { return !static_cast<Gathered*>(context)->stopped; }
-
-bool readLines(const CheckOptions& options, const char* name, CheckedFile& file) {
-    FILE* stream = options.opener != nullptr ? options.opener(options.openerContext, name) : std::fopen(name, "r");
-    if (stream == nullptr) return false;
-    std::string text;
-    // Sized once where the stream can tell its length; a stream that cannot grows as it is read.
-    if (std::fseek(stream, 0, SEEK_END) == 0) {
-        const long size = std::ftell(stream);
-        if (size > 0) text.reserve(std::min<size_t>(static_cast<size_t>(size), kMaxKeptFileSize));
-        std::rewind(stream);
-    }
-    char buffer[1 << 14];
-    size_t n;
-    // A file beyond the limit keeps its first lines; the passes report what they make of the rest.
-    while (text.size() < kMaxKeptFileSize && (n = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
-        text.append(buffer, n);
-    const bool read = std::ferror(stream) == 0;
-    std::fclose(stream);
-    size_t count = 1;
-    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, '\n', text.data() + text.size() - p)));
-         p++)
-        count++;
-    file.lines.reserve(count);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        const bool last = end == std::string::npos;
-        if (last) end = text.size();
-        size_t stop = end;
-        if (!last && stop > start && text[stop - 1] == '\r') stop--;
-        file.lines.emplace_back(text.data() + start, stop - start);
-        start = end + 1;
-    }
-    return read;
-}
 
 }  // namespace qvek::diag

@@ -69,6 +69,14 @@ struct RawMessage {
     Place place;              // token left to the conversion
 };
 
+// A file's bytes as the check read them once, for both passes and for its lines.
+struct FileText {
+    std::string bytes;
+    const char* refused = nullptr;  // the kind of file ("a pipe", "a device") not opened, or null
+    bool missing = false;           // it could not be opened
+    bool whole = false;             // bytes holds the file to its end, read without a fault
+};
+
 struct Gathered {
     Report& report;
     const CheckOptions& options;
@@ -76,6 +84,7 @@ struct Gathered {
     Gathered(Report& r, const CheckOptions& o);
 
     std::unordered_map<std::string, uint32_t> fileIndex;  // by name as the passes opened it
+    std::unordered_map<std::string, FileText> texts;      // by name as the passes opened it
     uint32_t openFiles[kMaxIncludeFiles] = {};            // [depth]: the file read there now
     uint32_t statements[3] = {};                          // [pass]: statement lines told of so far
     std::vector<StatementInfo> program;                   // pass 1's statements that take room
@@ -109,8 +118,11 @@ bool goOn(void* gathered, const AsmState& st);
 Code codeOfMessage(Severity severity, const char* text);
 /// Tells whether a code ends what can be read: the tables, the memory or the file itself failed.
 bool endsReading(Code code);
-/// Reads a file's lines as the assembler numbers them (split at line feeds, a carriage return before one
-/// dropped) into file; false when it cannot be read.
-bool readLines(const CheckOptions& options, const char* name, CheckedFile& file);
+/// The opener of a check: each file read once, both passes served the same bytes; a file that could not be
+/// read whole is opened afresh, so that the passes meet the fault as the assembler does.
+FILE* openForCheck(void* gathered, const char* name);
+/// Fills a file's lines as the assembler numbers them (split at line feeds, a carriage return before one
+/// dropped), from the bytes the check read or, where it could not, from the file itself.
+void fillLines(Gathered& g, const char* name, CheckedFile& file);
 
 }  // namespace qvek::diag

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "diag/engine.h"
+#include "lsp/formatting.h"
 
 namespace qvek::lsp {
 
@@ -110,7 +111,9 @@ json Server::initialize(const json& params) {
           {"workspaceSymbolProvider", true},
           {"semanticTokensProvider", {{"legend", semanticTokensLegend()}, {"full", true}}},
           {"inlayHintProvider", true},
-          {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}}}},
+          {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
+          {"documentFormattingProvider", true},
+          {"documentRangeFormattingProvider", true}}},
         {"serverInfo", {{"name", "qvek-lsp"}, {"version", "5.0"}}}};
 }
 
@@ -233,6 +236,20 @@ void Server::registerHandlers() {
         return inlayHints(modelsFor(path), path, range.at("start").at("line").get<uint32_t>(),
                           range.at("end").at("line").get<uint32_t>());
     });
+    dispatcher_.onRequest("textDocument/formatting", [this](const json& params) {
+        return format(params, 0, UINT32_MAX);
+    });
+    dispatcher_.onRequest("textDocument/rangeFormatting", [this](const json& params) {
+        const Range r{positionOf({{"position", params.at("range").at("start")}}),
+                      positionOf({{"position", params.at("range").at("end")}})};
+        // A selection that ends where a line starts leaves that line out.
+        return format(params, r.start.line, r.end.line - (r.end.character == 0 && r.end.line > r.start.line));
+    });
+}
+
+json Server::format(const json& params, uint32_t firstLine, uint32_t lastLine) {
+    const Document* open = documents_.byPath(pathOf(params));
+    return open != nullptr ? formattingEdits(*open->text, firstLine, lastLine) : json(nullptr);
 }
 
 std::string Server::pathOf(const json& params) const {

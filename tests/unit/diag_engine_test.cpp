@@ -2,14 +2,18 @@
 // gives, and the check against the assembler's own run on random sources.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <regex>
 #include <set>
 
 #include "app/run.h"
+#include "core/observer.h"
 #include "core/state_memory.h"
 #include "diag/engine.h"
 #include "test_support.h"
+
+#include <sys/stat.h>
 
 namespace qvek::diag {
 namespace {
@@ -79,6 +83,21 @@ const Case kCases[] = {
     {"an error in an included file",
      {{"m.qvs", "INC INNER.INC\n"}, {"INNER.INC", " LDA #NOPE\n"}},
      {{"Q1002", "INNER.INC:1:6-10", ""}}},
+    {"a file that includes itself stops at the depth, not after every branch",
+     {{"m.qvs", "INC A.INC\n"}, {"A.INC", "INC A.INC\nINC A.INC\n"}},
+     {{"Q1012", "A.INC:1:5-9", ""}}},
+    {"a pattern label at a lower slot hides the earlier one",
+     {{"m.qvs", " ORG PAT 8\n PAT #P 1\n ORG PAT 4\n PAT #P 2\n LPP #P\n"}},
+     {{"Q3005", "m.qvs:2:6-7", ""}}},
+    {"an instruction without its operand, names with control and non-UTF-8 bytes",
+     {{"m.qvs", " CAL\nDEF #A\x01 1\n LDA #A\x01\n LDA #B\xff\n"}},
+     {{"Q1004", "m.qvs:1:2-4", ""}, {"Q1002", "m.qvs:4:6-8", ""}}},
+    {"two letters swapped are one edit",
+     {{"m.qvs", " LAD 1\n"}},
+     {{"Q2001", "m.qvs:1:2-4", ""}, {"Q4001", "m.qvs:1:2-4", "LDA"}}},
+    {"a line too long ends the check",
+     {{"m.qvs", " NOP\n" + std::string(130, 'A') + "\n LDA #X\n"}},
+     {{"Q1006", "m.qvs:2:0-0", ""}}},
     {"a zero byte ends the check at its column",
      {{"m.qvs", " NOP\n LDA \0 1\n LDA #X\n"s}},
      {{"Q1007", "m.qvs:2:6-6", ""}}},
@@ -119,6 +138,14 @@ TEST(DiagnosticsTable, WordsIncludeChainSwitchesAndUnreadableSources) {
     EXPECT_EQ(r.errors, 2u);
     EXPECT_FALSE(r.assemblerFails);
 
+    // An include the passes must not read twice, refused in the assembler's own words.
+    ASSERT_EQ(mkfifo("PIPE.INC", 0600), 0);
+    r = checkFiles({"", {{"m.qvs", "INC pipe.inc\n"}}, {}});
+    ASSERT_EQ(r.diagnostics.size(), 1u);
+    EXPECT_EQ(r.diagnostics[0].code, "Q1011");
+    EXPECT_EQ(r.diagnostics[0].historical,
+              "ERROR:- Include file PIPE.INC on line 001 in file m.qvs is a pipe, which cannot be read on both passes !");
+
     std::filesystem::create_directory("folder.qvs");
     for (const char* name : {"folder.qvs", "absent.qvs", "/dev/zero"}) {
         r = check(name, {});
@@ -126,6 +153,32 @@ TEST(DiagnosticsTable, WordsIncludeChainSwitchesAndUnreadableSources) {
         EXPECT_EQ(r.diagnostics[0].code, "Q1021") << name;
         EXPECT_EQ(r.diagnostics[0].range.line, 0) << name;
     }
+}
+
+// An editor's texts through the opener, and its own observer told every event of the check.
+TEST(DiagnosticsTable, TheCallersOpenerAndObserver) {
+    struct Editor {
+        std::map<std::string, std::string> texts;
+        uint32_t statements = 0;
+    } editor;
+    editor.texts = {{"m.qvs", " INC INNER.INC\n CAL #NOPE\n"}, {"INNER.INC", "#L LDAA 1\n"}};
+    CheckOptions options;
+    options.opener = [](void* context, const char* name) -> FILE* {
+        auto& texts = static_cast<Editor*>(context)->texts;
+        const auto text = texts.find(name);
+        return text == texts.end() ? nullptr : fmemopen(text->second.data(), text->second.size(), "r");
+    };
+    options.openerContext = &editor;
+    options.next = [](void* context, const AsmState&, const AsmEvent& e) {
+        if (e.kind == EventKind::Statement) static_cast<Editor*>(context)->statements++;
+    };
+    options.nextContext = &editor;
+    const Report r = check("m.qvs", options);
+    std::vector<std::string> got;
+    for (const Diagnostic& d : r.diagnostics) got.push_back(d.code + " " + placeOf(r, d));
+    EXPECT_EQ(got, (std::vector<std::string>{"Q2001 INNER.INC:1:4-7", "Q4001 INNER.INC:1:4-7", "Q3002 INNER.INC:1:1-2",
+                                             "Q1001 m.qvs:2:6-10"}));
+    EXPECT_EQ(editor.statements, 6u);  // three lines, both passes
 }
 
 // Random sources of a few lines over a small vocabulary, with includes that may be missing or nest.
