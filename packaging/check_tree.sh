@@ -12,7 +12,7 @@ bin=$prefix/bin
 man=$prefix/share/man/man1
 for f in "$bin/qvek" "$bin/qvekdump" "$bin/qvek-lsp" "$bin/qvekfmt" "$man/qvek.1" "$man/qvekdump.1" "$man/qvek-lsp.1" \
          "$man/qvekfmt.1" \
-         "$prefix/share/doc/qvek/README.md" \
+         "$prefix/share/doc/qvek/README.md" "$prefix/share/doc/qvek/LICENSE" "$prefix/share/doc/qvek/copyright" \
          "$prefix/share/doc/qvek/docs/reliability.md"; do
     [ -f "$f" ] || fail "missing ${f#"$prefix"/}"
 done

@@ -20,7 +20,9 @@ endif()
 if(TARGET qvekfmt)
     install(FILES man/qvekfmt.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Where Debian looks for the terms: the same MIT license, in its machine-readable form.
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The README links to the engineer's record beside it.
 install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
 install(FILES examples/Makefile examples/main.qvs examples/COMMON.INC examples/PATTERNS.INC examples/ROUTINES.INC
