@@ -359,7 +359,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (status < 0 || status > 2) finding("an exit status other than 0, 1 or 2");
     if (status == 2 && wellFormed) finding("a well-formed command line taken for a mistake");
     // No file changes but a new output, and that only when the run succeeds (a failing
-    // source keeps its listing up to the failure).
+    // source keeps its listing up to the failure, and the check's report of its errors).
+    const bool keepsOnFailure = modeWord == "--listing" || modeWord == "--check";
     const std::string outputFile = withOutput ? output.file : "";
     for (const auto& [path, entry] : before) {
         const auto now = after.find(path);
@@ -372,10 +373,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& [path, entry] : after) {
         if (before.count(path) != 0) continue;
         if (path != outputFile) finding("a file that is not the output appeared");
-        if (status != 0 && modeWord != "--listing") finding("a failed run left its output behind");
+        if (status != 0 && !keepsOnFailure) finding("a failed run left its output behind");
     }
     if (status != 0 && withOutput && before.count(outputFile) != 0 && folder.read(outputFile) != outputBefore &&
-        modeWord != "--listing")
+        !keepsOnFailure)
         finding("a failed run changed its output");
 
     // What holds for a load file qvek wrote, read as qvekdump reads it.
