@@ -4,12 +4,12 @@
 
 namespace qvek::diag {
 
-Diagnostic& Collector::open(uint64_t order, Diagnostic d) {
+Diagnostic& Collector::open(uint64_t order, Diagnostic&& d) {
     groups_.push_back({order, static_cast<uint32_t>(items_.size()), 0});
     return add(std::move(d));
 }
 
-Diagnostic& Collector::add(Diagnostic d) {
+Diagnostic& Collector::add(Diagnostic&& d) {
     items_.push_back(std::move(d));
     if (!groups_.empty()) groups_.back().count++;
     return items_.back();

@@ -16,9 +16,9 @@ class Collector {
     /// Makes room for about this many diagnostics, so that they are not moved as they come.
     void expect(size_t count) { items_.reserve(count); groups_.reserve(count); }
     /// Opens a group with a diagnostic, ordered by key among the groups; returns the diagnostic.
-    Diagnostic& open(uint64_t order, Diagnostic d);
+    Diagnostic& open(uint64_t order, Diagnostic&& d);
     /// Adds a diagnostic (a note) to the group opened last.
-    Diagnostic& add(Diagnostic d);
+    Diagnostic& add(Diagnostic&& d);
     /// Moves every diagnostic into out, the groups in order of their keys (opening order among equals).
     void moveInto(std::vector<Diagnostic>& out);
 

@@ -193,20 +193,19 @@ int32_t definitionFound(const Gathered& g, OperandKind table, const char* name) 
 }
 
 bool readsWhole(const char* token) {
-    // Most numbers are plain decimals, told at a glance.
-    const char* digit = token;
-    while (*digit >= '0' && *digit <= '9') digit++;
-    if (*digit == '\0') return true;
-    const NumberReading r = readNumber(token);
-    const char* p = r.rest;
-    if (r.missingHash || *p == '\0') return true;
+    // As readNumber reads it: leading zeros, then a base letter or a first digit.
+    const char* p = token;
+    while (*p == '0') p++;
     unsigned base = 10;
     switch (*p) {
+        case '\0': return true;
         case 'B': base = 2; p++; break;
         case 'D': p++; break;
         case 'H':
         case 'X': base = 16; p++; break;
-        default: break;
+        default:
+            // No base and no digit: the assembler itself asks whether a '#' is missing.
+            if (*p < '1' || *p > '9') return true;
     }
     if (base != 2 && (*p == '+' || *p == '-')) p++;
     if (base == 16 && p[0] == '0' && (p[1] == 'X' || p[1] == 'x')) p += 2;
