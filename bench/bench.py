@@ -2,7 +2,7 @@
 """Times qvek -s on its benchmark workloads against three references.
 
     python3 bench/bench.py [--runs N] [--sizes all|full|smoke] [--only NAME] [--cpu C]
-                           [--qvek PATH] [--other PATH] [--no-callgrind] [--keep DIR] [--json FILE]
+                           [--qvek PATH] [--qvekdump PATH] [--other PATH] [--no-callgrind] [--keep DIR] [--json FILE]
 
 For each workload it measures, in the same run and on the same core:
   qvek   qvek -s main.qvs out.ucd, which reads every file once per pass;
@@ -12,6 +12,9 @@ For each workload it measures, in the same run and on the same core:
   as     GNU as on a source of as many lines of simple data directives as the
          workload has lines (qvek reads each of them twice);
   other  with --other, a second qvek (an earlier build, say) on the same files.
+On the tables workloads it also times the check, qvekdump --check main.qvs (the
+qvekdump beside qvek, or --qvekdump), against qvek -s: the target is at most
+twice qvek's CPU time.
 The programs take turns run by run. The table shows medians of CPU time
 (user + system, which other work on the machine disturbs far less than wall
 time) and of wall time, qvek's CPU time against the floor and against as,
@@ -57,6 +60,7 @@ TABLES_PER_FLOOR = 2.5
 START_PER_TRUE = 1.3
 FORMAT_PER_QVEK = 2.0
 PEAK_KB = 4096
+CHECK_PER_QVEK = 2.0
 
 START_SOURCE = "* Three lines: what starting and stopping cost.\n        LMR 1\n        RET\n"
 
@@ -162,7 +166,7 @@ def idlest_cpu():
 
 
 def build_profiled():
-    for step in (["cmake", "--preset", "profiled"], ["cmake", "--build", "--preset", "profiled", "-j2", "--target", "qvek"]):
+    for step in (["cmake", "--preset", "profiled"], ["cmake", "--build", "--preset", "profiled", "-j2", "--target", "qvek", "qvekdump"]):
         subprocess.run(step, cwd=ROOT, check=True, stdout=subprocess.DEVNULL)
     return os.path.join(ROOT, "build", "profiled", "qvek")
 
@@ -200,6 +204,9 @@ def measure(w, tools, runs, with_peak):
     }
     if tools["other"]:
         programs["other"] = [tools["other"], "-s", "main.qvs", "other.ucd"]
+    checked = tools["qvekdump"] is not None and w.name.startswith("tables")
+    if checked:
+        programs["check"] = [tools["qvekdump"], "--check", "main.qvs"]
     m, c = take_turns(programs, w.folder, runs)
     read = 2 * w.lines
     r = {
@@ -213,6 +220,8 @@ def measure(w, tools, runs, with_peak):
     }
     if tools["other"]:
         r.update(other_ms=1000 * m["other"], other_cpu_ms=1000 * c["other"], qvek_per_other=c["qvek"] / c["other"])
+    if checked:
+        r.update(check_ms=1000 * m["check"], check_cpu_ms=1000 * c["check"], check_per_qvek=c["check"] / c["qvek"])
     if tools["valgrind"]:
         r["instructions_per_line"] = instructions(tools["valgrind"], programs["qvek"], w.folder) / read
         if tools["other"]:
@@ -261,6 +270,7 @@ def main(argv):
     parser.add_argument("--only", help="only the workloads whose name starts with this (and no start timing)")
     parser.add_argument("--cpu", type=int, help="the one core to run on (default: the idlest)")
     parser.add_argument("--qvek", help="the qvek to time (default: build the profiled preset)")
+    parser.add_argument("--qvekdump", help="the qvekdump whose check to time (default: the one beside qvek)")
     parser.add_argument("--qvekfmt", help="the qvekfmt to time (default: the one beside the qvek timed)")
     parser.add_argument("--other", help="a second qvek to time beside the first, an earlier build for instance")
     parser.add_argument("--no-callgrind", action="store_true", help="leave out the instruction counts")
@@ -276,10 +286,16 @@ def main(argv):
     tools = {
         "qvek": os.path.abspath(args.qvek) if args.qvek else build_profiled(),
         "other": os.path.abspath(args.other) if args.other else None,
+        "qvekdump": None,
         "as": shutil.which("as"),
         # A sanitizer build, as the test suite's smoke run may time, does not run under valgrind.
         "valgrind": None if smoke or args.no_callgrind else shutil.which("valgrind"),
     }
+    beside = os.path.join(os.path.dirname(tools["qvek"]), "qvekdump")
+    if args.qvekdump:
+        tools["qvekdump"] = os.path.abspath(args.qvekdump)
+    elif os.access(beside, os.X_OK):
+        tools["qvekdump"] = beside
     if tools["as"] is None:
         raise SystemExit("GNU as (binutils) is needed as a reference")
     tools["qvekfmt"] = os.path.abspath(args.qvekfmt or os.path.join(os.path.dirname(tools["qvek"]), "qvekfmt"))
@@ -341,6 +357,9 @@ def print_row(r, header):
         print("%-12s %9s %7s | %7.2f %15s | %7.2f %15s | %6s %6s | %6.1f %8s   (other: %.2f times qvek's CPU)" % (
             "  other", "", "", r["other_cpu_ms"], "", r["other_ms"], "", "", "", 1e9 * r["other_cpu_ms"] / 1000 /
             r["lines_read"], count(r.get("other_instructions_per_line")), 1 / r["qvek_per_other"]), flush=True)
+    if "check_cpu_ms" in r:
+        print("%-12s %9s %7s | %7.2f %15s | %7.2f %15s |   (check: %.2f times qvek's CPU)" % (
+            "  check", "", "", r["check_cpu_ms"], "", r["check_ms"], "", r["check_per_qvek"]), flush=True)
 
 
 def count(value):
@@ -365,6 +384,9 @@ def print_targets(results):
         elif r["workload"].startswith("tables"):
             checks.append(("%s: at most %.1fx the floor" % (r["workload"], TABLES_PER_FLOOR), r["qvek_per_floor"],
                            TABLES_PER_FLOOR))
+        if "check_per_qvek" in r:
+            checks.append(("%s: check at most %.1fx qvek" % (r["workload"], CHECK_PER_QVEK), r["check_per_qvek"],
+                           CHECK_PER_QVEK))
         if r["peak_kb"]:
             checks.append(("%s: peak under %d KB" % (r["workload"], PEAK_KB), r["peak_kb"], PEAK_KB - 1))
     for f in results.get("format", []):

@@ -9,14 +9,18 @@
 // a load file qvek wrote reads, and its images end where qvek's end or later
 // (where appended text begins with whole rows); --asm text of it assembles to
 // the same load file; --convert there and back loads the same memory and keeps
-// the appended bytes; Intel HEX records add up and hold the memory.
+// the appended bytes; Intel HEX records add up and hold the memory; the check
+// exits 1 exactly when it reports an error, which without --werror is when
+// qvek fails with one, and its JSON and SARIF always parse.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <iterator>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -39,7 +43,7 @@ std::string commandText;  // the run's command line, for the report of a finding
     fuzzing::fail(what);
 }
 
-enum class Oracle : uint8_t { None, Listing, Asm, Convert, IntelHex };
+enum class Oracle : uint8_t { None, Listing, Asm, Convert, IntelHex, CheckText, CheckJson, CheckSarif };
 
 struct Mode {
     const char* word;  // null: the default listing
@@ -64,6 +68,9 @@ const Mode kModes[] = {
     {"--symbols", true, Oracle::None},
     {"--symbols=json", true, Oracle::None},
     {"--addr2line", true, Oracle::None},
+    {"--check", true, Oracle::CheckText},
+    {"--check", true, Oracle::CheckJson},
+    {"--check", true, Oracle::CheckSarif},
 };
 
 // A word naming a file, and the file of the tree it leads to ("" outside the tree).
@@ -84,7 +91,8 @@ const Name kOutputs[] = {{"OUT.TXT", "OUT.TXT"},   {"DIR/OUT.TXT", "DIR/OUT.TXT"
                          {"/dev/full", ""},        {"/dev/null", ""}};
 const char* const kJunk[] = {"-",        "--",        "-Z",          "--convert", "--convert=x", "-o",
                              "--source", "--target=", "--output=",   "-SM",       "--help",      "-V",
-                             "-hx",      "EXTRA",     "--symbols=x", "-tT",       "--make-dep",  "-c"};
+                             "-hx",      "EXTRA",     "--symbols=x", "-tT",       "--make-dep",  "-c",
+                             "-Wx",      "--format",  "--color=x",   "-Wno-"};
 
 template <typename T, size_t N>
 const T& pick(FuzzedDataProvider& in, const T (&table)[N]) {
@@ -223,6 +231,34 @@ void checkIntelHex(const std::string& hex, const ReadBack& original, bool progra
     if (expected != (program ? 2 * image.programWords : 4 * image.patternSlots)) finding("Intel HEX lacks bytes");
 }
 
+// The check's report read back: the exit status is 1 exactly when it counts an
+// error, and qvek fails with an error exactly when the check, without
+// --werror, finds one.
+void checkReport(const Mode& mode, const std::string& out, int status, bool werror, int qvekErrors) {
+    using nlohmann::json;
+    if (mode.oracle == Oracle::CheckText) return;
+    json doc;
+    try {
+        doc = json::parse(out);
+    } catch (const json::exception&) {
+        finding(mode.oracle == Oracle::CheckSarif ? "the check's SARIF does not parse"
+                                                  : "the check's JSON does not parse");
+    }
+    size_t errors = 0;
+    if (mode.oracle == Oracle::CheckJson) {
+        errors = doc.at("errors").get<size_t>();
+    } else {
+        for (const json& result : doc.at("runs").at(0).at("results")) {
+            if (!result.at("message").at("text").is_string() || !result.at("ruleId").is_string())
+                finding("a SARIF result without its rule or message");
+            errors += result.at("level") == "error";
+        }
+    }
+    if ((errors > 0) != (status == 1)) finding("the check's exit status is not what its report counts");
+    if (!werror && qvekErrors >= 0 && (errors > 0) != (qvekErrors > 0))
+        finding("the check and qvek disagree on whether the source has an error");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -272,7 +308,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> qvekWords{"-s", debugHw ? "-i" : "-p"};
     if (appendTail) qvekWords.push_back("-aTAIL.TXT");
     qvekWords.insert(qvekWords.end(), {"MAIN.QVS", "PROG.UCD"});
-    const bool qvekWrote = assemble(qvekWords) == 0;
+    const int qvekErrors = assemble(qvekWords);
+    const bool qvekWrote = qvekErrors == 0;
     struct stat info;
     if (stat("PROG.UCD", &info) == 0) folder.hardLink("PROG.UCD", "HARD.UCD");
     const std::string prog = folder.read("PROG.UCD");
@@ -288,6 +325,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A target of the input's own may be empty or one make cannot hold: a mistake like a wrong word.
     const bool ownTarget = modeWord == "--make-deps" && (extras & 2) != 0;
     if (ownTarget) words.push_back("--target=" + own);
+    const bool werror = modeWord == "--check" && (extras & 2) != 0;
+    if (werror) words.push_back("--werror");
+    if (mode.oracle == Oracle::CheckJson) words.push_back("--format=json");
+    if (mode.oracle == Oracle::CheckSarif) words.push_back("--format=sarif");
     const bool withOutput = (extras & 4) != 0;
     if (withOutput) words.insert(words.end(), {"-o", output.word});
     const Name& file = mode.readsSource ? source : loadFile;
@@ -318,7 +359,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (status < 0 || status > 2) finding("an exit status other than 0, 1 or 2");
     if (status == 2 && wellFormed) finding("a well-formed command line taken for a mistake");
     // No file changes but a new output, and that only when the run succeeds (a failing
-    // source keeps its listing up to the failure).
+    // source keeps its listing up to the failure, and the check's report of its errors).
+    const bool keepsOnFailure = modeWord == "--listing" || modeWord == "--check";
     const std::string outputFile = withOutput ? output.file : "";
     for (const auto& [path, entry] : before) {
         const auto now = after.find(path);
@@ -331,10 +373,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& [path, entry] : after) {
         if (before.count(path) != 0) continue;
         if (path != outputFile) finding("a file that is not the output appeared");
-        if (status != 0 && modeWord != "--listing") finding("a failed run left its output behind");
+        if (status != 0 && !keepsOnFailure) finding("a failed run left its output behind");
     }
     if (status != 0 && withOutput && before.count(outputFile) != 0 && folder.read(outputFile) != outputBefore &&
-        modeWord != "--listing")
+        !keepsOnFailure)
         finding("a failed run changed its output");
 
     // What holds for a load file qvek wrote, read as qvekdump reads it.
@@ -353,6 +395,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             finding("--asm refused a load file qvek wrote");
         checkSourceText(text, prog.substr(0, imagesSize), debugHw);
     }
+    // The check of the source qvek assembled, written to standard output.
+    // qvek's own run refuses an include that is its load file, which the check writes none of.
+    const auto namesLoadFile = [&](const std::string& part) {
+        std::string upper = part;
+        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return upper.find("UCD") != std::string::npos;
+    };
+    const bool comparable = !namesLoadFile(parts[0]) && !namesLoadFile(parts[1]) && !namesLoadFile(parts[2]);
+    const bool mainSource = std::string(source.file) == "MAIN.QVS";
+    if (modeWord == "--check" && wellFormed && !withOutput && mainSource)
+        checkReport(mode, out, status, werror, comparable ? qvekErrors : -1);
     if (status == 0 && wellFormed && !withOutput && !mode.readsSource) {
         const ReadBack original = readBack(folder.read(file.file));
         if (mode.oracle == Oracle::Convert && (original.image->programWords | original.image->patternSlots) != 0)

@@ -1,13 +1,12 @@
-// The symbol and line map of an assembled source. For people: one row per
-// name (kind, name, value or address, where it was defined), sorted by kind
-// and then value. For debuggers, simulators and scripts: one JSON object,
-// whose keys stay as they are under "version": 1 (docs/symbols-json.md); its
-// statements are written one by one as pass 2 places them. Reads the finished
-// AsmState and its Record only.
+// The names of an assembled source, one row per table entry with where it was
+// defined, and the table of them for people: kind, name, value or address,
+// sorted by kind and then value (the JSON map for tools, in symbol_json.h,
+// reads the same rows). Reads the finished AsmState and its Record only.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "core/asm_state.h"
 #include "core/observer.h"
@@ -15,25 +14,23 @@
 
 namespace qvek {
 
-constexpr int kSymbolMapVersion = 1;  // the JSON map's "version"
-
 enum class SymbolFormat : uint8_t { Text, Json };
 
-// Where the statements of the JSON map go, and how many have gone.
-struct JsonStatements {
-    FILE* out;
-    uint32_t written = 0;
+enum class SymbolKind : uint8_t { Label, Constant, Pattern };  // in the order the table lists them
+
+// One entry of a name table.
+struct SymbolRow {
+    SymbolKind kind;
+    uint32_t value;  // address, value or host address
+    uint32_t entry;  // the table entry: the pattern slot of a pattern label
+    const char* name;
+    Site site;
+    bool used;  // lookups of the name find this entry
 };
 
+/// The entries of the three tables in table order; every entry, or only the named ones.
+std::vector<SymbolRow> symbolRows(const AsmState& st, const Record& record, bool everyEntry);
 /// Writes the table of names: labels, constants, pattern labels, each kind sorted by value.
 void writeSymbolTable(const AsmState& st, const Record& record, FILE* out);
-/// Writes the JSON map up to the opening of its "statements" array.
-void beginSymbolJson(const AsmState& st, const Record& record, const char* sourceName, FILE* out);
-/// Writes each statement pass 2 places in program memory into "statements" (an Observer of a JsonStatements).
-void observeJsonStatements(void* statements, const AsmState& st, const AsmEvent& event);
-/// Closes "statements" and the map.
-void endSymbolJson(const JsonStatements& statements);
-/// Writes text as a JSON string; a byte from 0x80 up is written as the character of that number (Latin-1).
-void writeJsonString(FILE* out, const char* text);
 
 }  // namespace qvek

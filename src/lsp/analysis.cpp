@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "core/observer.h"
+#include "diag/engine.h"
 #include "inspect/source_names.h"
 #include "lsp/lines.h"
 
@@ -73,20 +74,6 @@ Table tableOf(OperandKind kind) {
         case JumpLabel: break;
     }
     return Table::Label;
-}
-
-// The message without its line break and "ERROR:- " or "WARNING:- ", its blank runs made single.
-std::string wordsOf(const char* text) {
-    std::string words;
-    for (const char* p = text; *p != '\0'; p++) {
-        const bool blank = *p == ' ' || *p == '\n' || *p == '\t';
-        if (blank && (words.empty() || words.back() == ' ')) continue;
-        words += blank ? ' ' : *p;
-    }
-    for (const char* prefix : {"ERROR:- ", "WARNING:- "})
-        if (words.rfind(prefix, 0) == 0) words.erase(0, std::string(prefix).size());
-    while (!words.empty() && words.back() == ' ') words.pop_back();
-    return words;
 }
 
 // Builds the Model from the observer's events.
@@ -192,15 +179,6 @@ void observe(void* context, const AsmState& st, const AsmEvent& e) {
             if (!b.reading.empty()) b.reading.pop_back();
             break;
         case EventKind::Statement: b.statement(st, e); break;
-        case EventKind::Message: {
-            Message m;
-            m.file = b.current();
-            m.line = e.line > 0 ? static_cast<uint32_t>(e.line - 1) : 0;
-            m.severity = e.message.severity == qvek::Severity::Error ? Severity::Error : Severity::Warning;
-            m.text = wordsOf(e.message.text);
-            b.model.messages.push_back(m);
-            break;
-        }
         default: break;
     }
 }
@@ -212,7 +190,6 @@ void markShadowed(Model& model) {
     // Hashed, one map per table: a model has thousands of names, made afresh at every change.
     std::unordered_map<std::string_view, size_t> first[3];
     for (auto& table : first) table.reserve(model.symbols.size());
-    const auto firstOf = [&](const Symbol& s) -> size_t& { return first[static_cast<int>(s.table)][s.name]; };
     for (size_t i = 0; i < model.symbols.size(); i++) {
         Symbol& s = model.symbols[i];
         const auto [at, fresh] = first[static_cast<int>(s.table)].emplace(s.name, i);
@@ -225,53 +202,11 @@ void markShadowed(Model& model) {
             s.shadowed = true;
         }
     }
-    for (const Symbol& s : model.symbols) {
-        if (!s.shadowed) continue;
-        const Symbol& used = model.symbols[firstOf(s)];
-        Message m;
-        m.file = s.place.file;
-        m.line = s.place.line;
-        m.token = static_cast<int>(s.place.token);
-        m.severity = Severity::Hint;
-        m.unnecessary = true;
-        m.text = s.name + " is defined again here and never used: every use finds the definition on line " +
-                 std::to_string(used.place.line + 1) + " of " + model.files[used.place.file].path;
-        model.messages.push_back(m);
-    }
-}
-
-// Ties each message to the token it names, in the last statement read at its line.
-void placeMessages(Model& model) {
-    std::map<std::pair<uint32_t, uint32_t>, const Statement*> at;
-    for (const Statement& s : model.statements) at[{s.file, s.line}] = &s;
-    for (Message& m : model.messages) {
-        if (m.token >= 0) continue;
-        const auto found = at.find({m.file, m.line});
-        if (found != at.end()) m.token = tokenNamedBy(m.text, *found->second);
-    }
 }
 
 }  // namespace
 
-int tokenNamedBy(const std::string& message, const Statement& statement) {
-    const auto boundary = [&](size_t at) { return at >= message.size() || message[at] == ' '; };
-    int best = -1;
-    for (size_t i = 0; i < statement.tokens.size(); i++) {
-        std::string token = statement.tokens[i];
-        if (i == statement.wordToken || token.empty()) continue;
-        // A number's warning names it without its leading zeros.
-        const size_t zeros = token.find_first_not_of('0');
-        if (zeros != std::string::npos && zeros > 0) token.erase(0, zeros);
-        for (size_t at = message.find(token); at != std::string::npos; at = message.find(token, at + 1))
-            if ((at == 0 || message[at - 1] == ' ') && boundary(at + token.size())) {
-                if (best < 0 || statement.tokens[i].size() > statement.tokens[best].size()) best = static_cast<int>(i);
-                break;
-            }
-    }
-    return best;
-}
-
-Analyzer::Analyzer() : state_(std::make_unique<AsmState>()) {}
+Analyzer::Analyzer() = default;
 Analyzer::~Analyzer() = default;
 
 std::shared_ptr<const Model> Analyzer::assemble(const std::string& mainPath, const Workspace& workspace,
@@ -282,18 +217,20 @@ std::shared_ptr<const Model> Analyzer::assemble(const std::string& mainPath, con
     model->files.push_back({mainPath, snapshot.textOf(mainPath)});
     Builder builder(*model, snapshot);
 
-    AsmState& st = *state_;
-    std::destroy_at(&st);
-    std::construct_at(&st);
-    st.opener = openFromSnapshot;
-    st.openerContext = &snapshot;
-    st.observer = observe;
-    st.observerContext = &builder;
+    // One assembly gives the diagnostics and, through the check's observer chain, the model.
+    diag::CheckOptions options;
+    options.switches = switches_;
+    options.opener = openFromSnapshot;
+    options.openerContext = &snapshot;
+    options.next = observe;
+    options.nextContext = &builder;
     const std::string name = workspace.nameOf(mainPath);
-    model->assembled = assembleSilently(st, name.c_str(), true) == SourceResult::Assembled;
+    model->report = diag::check(name.c_str(), options);
+    model->assembled = !model->report.assemblerFails;
+    for (const diag::CheckedFile& f : model->report.files)
+        model->reportFiles.push_back(model->fileIndex(workspace.resolve(f.name)));
     for (const auto& [path, text] : snapshot.texts) model->reads.push_back(path);
     markShadowed(*model);
-    placeMessages(*model);
     return model;
 }
 

@@ -1,7 +1,7 @@
-// One assembly of a main source through the library's own passes, on one
-// snapshot of every file it reads (the editor's unsaved text where a file is
-// open, the disk otherwise), turned into a Model by the passes' observer.
-// Owns Analyzer and the state it reuses; writes only the Model it returns.
+// One check of a main source (the library's own passes, and the diagnostics
+// made of them), on one snapshot of every file it reads (the editor's unsaved
+// text where a file is open, the disk otherwise), turned into a Model by the
+// passes' observer. Owns Analyzer; writes only the Model it returns.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/asm_state.h"
 #include "lsp/documents.h"
@@ -33,16 +34,15 @@ class Analyzer {
     ~Analyzer();
     Analyzer(const Analyzer&) = delete;
     Analyzer& operator=(const Analyzer&) = delete;
-    /// Assembles a main source (an absolute path) as qvek would, in the workspace's root.
+    /// Assembles a main source (an absolute path) as qvek would, in the workspace's root, and checks it.
     std::shared_ptr<const Model> assemble(const std::string& mainPath, const Workspace& workspace,
                                           const DocumentStore& documents);
+    /// Sets the check's warnings switched on or off by name.
+    void setWarnings(std::vector<diag::WarningSwitch> switches) { switches_ = std::move(switches); }
 
   private:
-    std::unique_ptr<AsmState> state_;       // one allocation, made afresh in place for each assembly
-    std::map<std::string, DiskText> disk_;  // by path
+    std::map<std::string, DiskText> disk_;       // by path
+    std::vector<diag::WarningSwitch> switches_;  // the client's, from its initialization options
 };
-
-/// The token of a statement that a message is about: the one the message names, or -1.
-int tokenNamedBy(const std::string& message, const Statement& statement);
 
 }  // namespace qvek::lsp

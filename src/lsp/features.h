@@ -1,7 +1,8 @@
 // The protocol's language features over the models of the main sources that
 // read a file: each takes the models (the first is asked first) and the file,
 // and returns the result the protocol defines. Implemented by navigation.cpp,
-// hover.cpp, completion.cpp, outline.cpp and highlight.cpp; writes nothing.
+// hover.cpp, completion.cpp, outline.cpp, highlight.cpp and diagnostics.cpp;
+// writes nothing.
 #pragma once
 
 #include <memory>
@@ -39,5 +40,11 @@ json semanticTokens(const Models& models, const std::string& path);
 json inlayHints(const Models& models, const std::string& path, uint32_t firstLine, uint32_t lastLine);
 /// The Diagnostic[] of a file, from every model that read it.
 json diagnostics(const Models& models, const std::string& path);
+/// What the Diagnostic[] of a file is made from: equal keys, equal diagnostics.
+std::string diagnosticsKey(const Models& models, const std::string& path);
+/// textDocument/codeAction: a quick fix (CodeAction) for each diagnostic with fix-its whose range meets the range.
+json codeActions(const Models& models, const std::string& path, const Range& range);
+/// The editor's range of a place the check names, in the text of its file.
+Range editorRange(const Text& text, const diag::Range& place);
 
 }  // namespace qvek::lsp

@@ -1,6 +1,6 @@
 // What the editor draws from the assembly: semantic tokens that colour each
-// token by what the passes made of it, inlay hints with the nibble address of
-// every statement in program memory, and the diagnostics of a file.
+// token by what the passes made of it, and inlay hints with the nibble address
+// of every statement in program memory.
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -136,27 +136,6 @@ json inlayHints(const Models& models, const std::string& path, uint32_t firstLin
                          {"paddingRight", true},
                          {"tooltip", "nibble address in program memory"}});
     return hints;
-}
-
-json diagnostics(const Models& models, const std::string& path) {
-    json list = json::array();
-    std::set<std::string> seen;  // the same message through two main sources is one
-    for (const auto& m : models) {
-        const int file = m->fileIndex(path);
-        if (file < 0) continue;
-        for (const Message& msg : m->messages) {
-            if (msg.file != static_cast<uint32_t>(file)) continue;
-            std::optional<Range> range;
-            if (msg.token >= 0) range = rangeOf(*m, {msg.file, msg.line, static_cast<uint32_t>(msg.token)});
-            json d = {{"range", toJson(range ? *range : lineRange(*m, msg.file, msg.line))},
-                      {"severity", static_cast<int>(msg.severity)},
-                      {"source", "qvek"},
-                      {"message", msg.text}};
-            if (msg.unnecessary) d["tags"] = {1};
-            if (seen.insert(d.dump(-1, ' ', false, json::error_handler_t::replace)).second) list.push_back(d);
-        }
-    }
-    return list;
 }
 
 }  // namespace qvek::lsp

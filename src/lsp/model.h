@@ -1,7 +1,7 @@
 // What one assembly of a main source told the server, kept until the next:
 // the files it read (with the very text it read), its statements, the names
-// it defined and used, and its messages. Written by the analysis only; every
-// feature reads it.
+// it defined and used, and the check's diagnostics. Written by the analysis
+// only; every feature reads it.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/keywords.h"
+#include "diag/diagnostic.h"
 #include "lsp/text.h"
 
 namespace qvek::lsp {
@@ -85,17 +86,6 @@ struct Statement {
     int include = -1;         // INC: the index of the file it read
 };
 
-enum class Severity : uint8_t { Error = 1, Warning = 2, Information = 3, Hint = 4 };
-
-struct Message {
-    uint32_t file = 0;
-    uint32_t line = 0;  // from 0
-    int token = -1;     // the token it is about, when the line holds it
-    Severity severity = Severity::Error;
-    std::string text;          // in the assembler's words
-    bool unnecessary = false;  // a definition that is never used
-};
-
 struct SourceFile {
     std::string path;  // normalised absolute path
     SharedText text;   // the text the passes read (empty when it could not be read)
@@ -107,9 +97,10 @@ struct Model {
     std::vector<Symbol> symbols;
     std::vector<Use> uses;
     std::vector<Statement> statements;  // in reading order of pass 1
-    std::vector<Message> messages;
-    std::vector<std::string> reads;  // every file the passes asked for, found or not
-    bool assembled = false;          // both passes ran to the end
+    diag::Report report;                // the check of this assembly: its diagnostics
+    std::vector<int> reportFiles;       // the index in files of each of report.files, -1 when none
+    std::vector<std::string> reads;     // every file the passes asked for, found or not
+    bool assembled = false;             // qvek assembles it without an error
 
     /// The index of a file, or -1 when this assembly did not read it.
     int fileIndex(const std::string& path) const {

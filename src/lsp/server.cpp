@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "diag/engine.h"
 #include "lsp/formatting.h"
 
 namespace qvek::lsp {
@@ -16,6 +17,28 @@ Position positionOf(const json& params) {
 
 // TextDocumentSyncKind.Incremental: the editor sends the edited ranges.
 constexpr int kIncrementalSync = 2;
+
+Range rangeFrom(const json& r) {
+    return {positionOf({{"position", r.at("start")}}), positionOf({{"position", r.at("end")}})};
+}
+
+// The check's warnings as the client's initialization options switch them:
+// {"warnings": {"all": false, "unused-label": true}}: "all" first, then each
+// name; a name the check does not know is passed over.
+std::vector<diag::WarningSwitch> warningSwitches(const json& params) {
+    std::vector<diag::WarningSwitch> switches;
+    const json options = params.value("initializationOptions", json::object());
+    if (!options.is_object() || !options.contains("warnings") || !options["warnings"].is_object()) return switches;
+    const json& asked = options["warnings"];
+    for (const bool everyOne : {true, false})
+        for (const auto& [name, on] : asked.items()) {
+            if (!on.is_boolean() || (name == "all") != everyOne) continue;
+            for (const diag::CodeInfo& info : diag::codeTable())
+                if (info.name[0] != '\0' && (everyOne || name == info.name))
+                    switches.push_back({info.name, on.get<bool>()});
+        }
+    return switches;
+}
 
 }  // namespace
 
@@ -73,6 +96,7 @@ json Server::initialize(const json& params) {
             root = params["rootPath"].get<std::string>();
         workspace_.setRoot(root);
     }
+    analyzer_.setWarnings(warningSwitches(params));
     initialized_ = true;
     return {
         {"capabilities",
@@ -87,6 +111,7 @@ json Server::initialize(const json& params) {
           {"workspaceSymbolProvider", true},
           {"semanticTokensProvider", {{"legend", semanticTokensLegend()}, {"full", true}}},
           {"inlayHintProvider", true},
+          {"codeActionProvider", {{"codeActionKinds", {"quickfix"}}}},
           {"documentFormattingProvider", true},
           {"documentRangeFormattingProvider", true}}},
         {"serverInfo", {{"name", "qvek-lsp"}, {"version", "5.0"}}}};
@@ -201,6 +226,10 @@ void Server::registerHandlers() {
         const std::string path = pathOf(params);
         return semanticTokens(modelsFor(path), path);
     });
+    dispatcher_.onRequest("textDocument/codeAction", [this](const json& params) {
+        const std::string path = pathOf(params);
+        return codeActions(modelsFor(path), path, rangeFrom(params.at("range")));
+    });
     dispatcher_.onRequest("textDocument/inlayHint", [this](const json& params) {
         const std::string path = pathOf(params);
         const json& range = params.at("range");
@@ -277,6 +306,11 @@ void Server::publish(const std::vector<std::string>& paths) {
         Models models;
         for (const auto& [mainPath, main] : mains_)
             if (main.model != nullptr && main.model->fileIndex(path) >= 0) models.push_back(main.model);
+        // Most files keep their text and diagnostics through a change: their lists are not made again.
+        std::string key = diagnosticsKey(models, path);
+        const auto known = publishedKeys_.find(path);
+        if (known != publishedKeys_.end() && known->second == key) continue;
+        publishedKeys_[path] = std::move(key);
         json list = diagnostics(models, path);
         const auto last = published_.find(path);
         if (last == published_.end() ? list.empty() : last->second == list) continue;

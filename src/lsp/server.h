@@ -66,8 +66,9 @@ class Server {
     Workspace workspace_;
     DocumentStore documents_;
     Analyzer analyzer_;
-    std::map<std::string, MainSource> mains_;  // by path
-    std::map<std::string, json> published_;    // diagnostics last sent, by path
+    std::map<std::string, MainSource> mains_;           // by path
+    std::map<std::string, json> published_;             // diagnostics last sent, by path
+    std::map<std::string, std::string> publishedKeys_;  // what those were made from (diagnosticsKey), by path
     bool initialized_ = false;
     bool shutdown_ = false;
     bool exited_ = false;

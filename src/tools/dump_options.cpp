@@ -4,7 +4,9 @@
 
 #include <cstdarg>
 #include <cstring>
+#include <string>
 
+#include "diag/engine.h"
 #include "inspect/address_lookup.h"
 #include "inspect/source_names.h"
 #include "output/load_file.h"
@@ -19,6 +21,7 @@ const char kHelp[] =
     "  or:  qvekdump --listing|--symbols[=FORMAT] [--output=FILE] SOURCE\n"
     "  or:  qvekdump --addr2line [--output=FILE] SOURCE [ADDRESS]...\n"
     "  or:  qvekdump --svg [--output=FILE] SOURCE|LOADFILE\n"
+    "  or:  qvekdump --check [-W[no-]NAME]... [--werror] [--format=FORMAT] SOURCE\n"
     "Inspect a load file written by qvek: list its pattern memory and disassemble\n"
     "its program memory, write it as source text, or convert it to the other\n"
     "layout, to $readmemh or to Intel HEX. Both layouts are read, told apart by\n"
@@ -66,6 +69,12 @@ const char kHelp[] =
     "                          nibbles coloured by the file of their statement,\n"
     "                          labels where they fall, pattern slots by kind, and\n"
     "                          the usage figures\n"
+    "      --check             report every mistake in SOURCE and its includes,\n"
+    "                          all in one run, at its file, line and column:\n"
+    "                          the source line, a caret under the word at fault,\n"
+    "                          a fix where one is certain, and warnings qvek\n"
+    "                          does not give; exit status 1 when there is an\n"
+    "                          error (see Check options)\n"
     "\n"
     "Options:\n"
     "  -s, --source=FILE       name program labels, pattern labels and constants\n"
@@ -78,6 +87,15 @@ const char kHelp[] =
     "                          removed again when it cannot be written whole\n"
     "  -h, --help              display this help and exit\n"
     "  -V, --version           output version information and exit\n"
+    "\n"
+    "Check options:\n"
+    "  -WNAME, -Wno-NAME       turn the warning NAME on or off (all are on by\n"
+    "                          default; NAME is shown in each warning, and\n"
+    "                          -Wall, -Wno-all name them all)\n"
+    "      --werror            treat warnings as errors (also -Werror)\n"
+    "      --format=FORMAT     text (the default), json or sarif (SARIF 2.1.0)\n"
+    "      --color[=WHEN]      colour the text: auto (the default: when writing to\n"
+    "                          a terminal and NO_COLOR is not set), always, never\n"
     "\n"
     "The listing shows a summary, the constants, the pattern memory (host address,\n"
     "which is twice the slot, value and label) and the program memory, one\n"
@@ -115,6 +133,10 @@ const char kHelp[] =
     "its messages on standard error. A source that does not assemble gets no\n"
     "symbols and a listing up to the line where it failed.\n"
     "\n"
+    "--check writes its report to standard output (or FILE) and finds every\n"
+    "mistake qvek reports, and more: its exit status is 1 when qvek fails, or on\n"
+    "a warning under --werror.\n"
+    "\n"
     "Exit status: 0 on success; 1 when a file cannot be read, parsed or written,\n"
     "or the source does not assemble; 2 for a mistake on the command line.\n";
 
@@ -123,12 +145,21 @@ constexpr int kListingOption = 256;
 constexpr int kSymbolsOption = 257;
 constexpr int kAddressOption = 258;
 constexpr int kPictureOption = 259;
+constexpr int kCheckOption = 260;
+constexpr int kWerrorOption = 261;
+constexpr int kFormatOption = 262;
+constexpr int kColourOption = 263;
 
 const option kLongOptions[] = {
     {"listing", no_argument, nullptr, kListingOption},
     {"symbols", optional_argument, nullptr, kSymbolsOption},
     {"addr2line", no_argument, nullptr, kAddressOption},
     {"svg", no_argument, nullptr, kPictureOption},
+    {"check", no_argument, nullptr, kCheckOption},
+    {"werror", no_argument, nullptr, kWerrorOption},
+    {"format", required_argument, nullptr, kFormatOption},
+    {"color", optional_argument, nullptr, kColourOption},
+    {"colour", optional_argument, nullptr, kColourOption},
     {"asm", no_argument, nullptr, 'S'},
     {"convert", required_argument, nullptr, 'c'},
     {"readmemh", required_argument, nullptr, 'm'},
@@ -141,7 +172,7 @@ const option kLongOptions[] = {
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
 };
-constexpr char kShortOptions[] = ":Sc:m:x:Ms:t:o:hV";  // ':' first: a missing argument returns ':'
+constexpr char kShortOptions[] = ":Sc:m:x:Ms:t:o:hVW:";  // ':' first: a missing argument returns ':'
 
 int usageError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 int usageError(const char* format, ...) {
@@ -191,6 +222,52 @@ int readLayout(DumpOptions& options, const char* word) {
     return 0;
 }
 
+// -WNAME, -Wno-NAME, -Werror; a name the engine does not know is a mistake, -Wall names every warning.
+int readWarningSwitch(DumpOptions& options, const char* word) {
+    if (std::strcmp(word, "error") == 0) {
+        options.warningsAsErrors = true;
+        return 0;
+    }
+    const bool enabled = std::strncmp(word, "no-", 3) != 0;
+    const char* name = enabled ? word : word + 3;
+    bool known = std::strcmp(name, "all") == 0;
+    std::string names;  // for the message
+    for (const diag::CodeInfo& info : diag::codeTable()) {
+        if (info.name[0] == '\0') continue;
+        if (std::strcmp(name, "all") == 0) options.switches.push_back({info.name, enabled});
+        if (std::strcmp(name, info.name) == 0) known = true;
+        names += names.empty() ? "" : ", ";
+        names += info.name;
+    }
+    if (!known) return usageError("\nERROR:- Unknown warning -W%s; the warnings are %s.", word, names.c_str());
+    if (std::strcmp(name, "all") != 0) options.switches.push_back({name, enabled});
+    return 0;
+}
+
+int readReportFormat(DumpOptions& options, const char* word) {
+    if (std::strcmp(word, "text") == 0)
+        options.format = ReportFormat::Text;
+    else if (std::strcmp(word, "json") == 0)
+        options.format = ReportFormat::Json;
+    else if (std::strcmp(word, "sarif") == 0)
+        options.format = ReportFormat::Sarif;
+    else
+        return usageError("\nERROR:- Unknown format %s for --format: text, json or sarif.", word);
+    return 0;
+}
+
+int readColour(DumpOptions& options, const char* word) {
+    if (word == nullptr || std::strcmp(word, "always") == 0)
+        options.colour = ColourChoice::Always;
+    else if (std::strcmp(word, "auto") == 0)
+        options.colour = ColourChoice::Auto;
+    else if (std::strcmp(word, "never") == 0)
+        options.colour = ColourChoice::Never;
+    else
+        return usageError("\nERROR:- Unknown choice %s for --color: auto, always or never.", word);
+    return 0;
+}
+
 // Every address is checked before the source is assembled, so a mistake costs no assembly.
 int checkAddresses(const DumpOptions& options) {
     for (int i = 0; i < options.addressCount; i++) {
@@ -209,7 +286,9 @@ int checkAddresses(const DumpOptions& options) {
 }
 
 // Options that only some modes read.
-int checkCombination(const DumpOptions& options) {
+int checkCombination(const DumpOptions& options, bool checkOptions) {
+    if (checkOptions && options.mode != DumpMode::Check)
+        return usageError("\nERROR:- Options -W, --werror, --format and --color belong to --check.");
     const bool names = options.mode == DumpMode::Listing || options.mode == DumpMode::SourceText;
     if (options.sourceName != nullptr && !names)
         return usageError("\nERROR:- Option --source names things in the listing and with --asm only, not with %s.",
@@ -230,12 +309,13 @@ int checkCombination(const DumpOptions& options) {
 
 bool readsSource(DumpMode mode) {
     return mode == DumpMode::MakeDeps || mode == DumpMode::SourceListing || mode == DumpMode::Symbols ||
-           mode == DumpMode::AddressLookup;
+           mode == DumpMode::AddressLookup || mode == DumpMode::Check;
 }
 
 int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
-    opterr = 0;  // the mistakes are reported here, in this program's words
-    optind = 0;  // 0 starts the scan afresh, even after a parse that stopped inside a word
+    opterr = 0;                 // the mistakes are reported here, in this program's words
+    optind = 0;                 // 0 starts the scan afresh, even after a parse that stopped inside a word
+    bool checkOptions = false;  // an option of --check alone was given
     for (;;) {
         const int c = getopt_long(argc, argv, kShortOptions, kLongOptions, nullptr);
         if (c == -1) break;
@@ -262,6 +342,20 @@ int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
                 break;
             case kAddressOption: status = chooseMode(options, DumpMode::AddressLookup, "--addr2line"); break;
             case kPictureOption: status = chooseMode(options, DumpMode::Picture, "--svg"); break;
+            case kCheckOption: status = chooseMode(options, DumpMode::Check, "--check"); break;
+            case 'W':
+                status = readWarningSwitch(options, optarg);
+                checkOptions = true;
+                break;
+            case kWerrorOption: options.warningsAsErrors = checkOptions = true; break;
+            case kFormatOption:
+                status = readReportFormat(options, optarg);
+                checkOptions = true;
+                break;
+            case kColourOption:
+                status = readColour(options, optarg);
+                checkOptions = true;
+                break;
             case 's': options.sourceName = optarg; break;
             case 't': options.targetName = optarg; break;
             case 'o': options.outputName = optarg; break;
@@ -290,7 +384,7 @@ int parseDumpOptions(int argc, char** argv, DumpOptions& options) {
         return usageError("\nERROR:- One %s only: %s and more were named.", what, argv[optind]);
     }
     if (options.modeOption == nullptr) options.modeOption = "the listing";
-    return checkCombination(options);
+    return checkCombination(options, checkOptions);
 }
 
 void printDumpHelp(FILE* out) { std::fputs(kHelp, out); }

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 #include "core/asm_state.h"
+#include "diag/diagnostic.h"
 #include "inspect/exports.h"
 #include "inspect/symbol_map.h"
 
@@ -21,7 +23,11 @@ enum class DumpMode : uint8_t {
     Symbols,
     AddressLookup,
     Picture,
+    Check,
 };
+
+enum class ReportFormat : uint8_t { Text, Json, Sarif };    // --format of --check
+enum class ColourChoice : uint8_t { Auto, Always, Never };  // --color
 
 constexpr int kUsageStatus = 2;  // exit status of a mistake on the command line
 
@@ -37,6 +43,10 @@ struct DumpOptions {
     const char* fileName = nullptr;             // the load file, or the source of the modes that assemble one
     char** addresses = nullptr;                 // --addr2line: the address words after the source
     int addressCount = 0;                       // how many; none: read from standard input
+    ReportFormat format = ReportFormat::Text;   // --check: --format
+    ColourChoice colour = ColourChoice::Auto;   // --check: --color
+    std::vector<diag::WarningSwitch> switches;  // --check: -W<name> and -Wno-<name>, in command-line order
+    bool warningsAsErrors = false;              // --check: --werror
     bool help = false;                          // --help
     bool version = false;                       // --version
 };

@@ -1,5 +1,7 @@
 #include "tools/dump_run.h"
 
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
@@ -8,6 +10,8 @@
 
 #include "core/observer.h"
 #include "core/symbols.h"
+#include "diag/engine.h"
+#include "diag/render.h"
 #include "inspect/address_lookup.h"
 #include "inspect/exports.h"
 #include "inspect/listing.h"
@@ -16,6 +20,7 @@
 #include "inspect/record.h"
 #include "inspect/source_listing.h"
 #include "inspect/source_names.h"
+#include "inspect/symbol_json.h"
 #include "inspect/symbol_map.h"
 #include "source/files.h"
 #include "tools/dump_options.h"
@@ -190,6 +195,7 @@ int writeMode(const DumpOptions& options, const Inspection& inspection, FILE* in
         case DumpMode::MakeDeps:
         case DumpMode::SourceListing:
         case DumpMode::Symbols:
+        case DumpMode::Check:
         case DumpMode::Picture: {
             MemoryPicture picture;  // some 50 kB, well within any stack
             pictureLoadFile(picture, inspection);
@@ -382,6 +388,53 @@ int lookUpAddresses(const DumpOptions& options) {
     return closeOutput(out, read);
 }
 
+// Colour for a terminal only, unless asked for; NO_COLOR and a dumb terminal turn it off.
+bool wantsColour(const DumpOptions& options, FILE* out) {
+    if (options.colour != ColourChoice::Auto) return options.colour == ColourChoice::Always;
+    const char* noColour = std::getenv("NO_COLOR");
+    const char* terminal = std::getenv("TERM");
+    if (noColour != nullptr && noColour[0] != '\0') return false;
+    if (terminal != nullptr && std::strcmp(terminal, "dumb") == 0) return false;
+    return isatty(fileno(out)) != 0;
+}
+
+std::string renderReport(const DumpOptions& options, const diag::Report& report, FILE* out) {
+    switch (options.format) {
+        case ReportFormat::Json: return diag::renderJson(report);
+        case ReportFormat::Sarif: {
+            char directory[kPathBufferSize * 4];
+            return diag::renderSarif(report, getcwd(directory, sizeof directory) != nullptr ? directory : "");
+        }
+        case ReportFormat::Text: break;
+    }
+    return diag::renderText(report, wantsColour(options, out));
+}
+
+// The check: every diagnostic of the source and its includes, then 1 when there was an error.
+int checkSource(const DumpOptions& options) {
+    ReadFiles files = watchOutput(options);
+    diag::CheckOptions check;
+    check.switches = options.switches;
+    check.warningsAsErrors = options.warningsAsErrors;
+    diag::Report found;
+    std::string text;
+    Output out;
+    try {
+        found = diag::check(options.fileName, check);
+        for (uint32_t i = 0; i < found.files.size(); i++)
+            noteRead(files, found.files[i].name.c_str(), identityOf(found.files[i].name.c_str()), i == 0);
+        if (openOutput(options, files, out) < 0) return kFailureStatus;
+        text = renderReport(options, found, out.stream);
+    } catch (const std::bad_alloc&) {
+        report("\nERROR:- Out of memory checking the source %s !", options.fileName);
+        closeOutput(out, false);
+        return kFailureStatus;
+    }
+    std::fwrite(text.data(), 1, text.size(), out.stream);
+    const int status = closeOutput(out, true);
+    return found.errors > 0 ? kFailureStatus : status;
+}
+
 }  // namespace
 
 int runInspector(int argc, char** argv) {
@@ -402,6 +455,7 @@ int runInspector(int argc, char** argv) {
         case DumpMode::SourceListing: return listSource(options);
         case DumpMode::Symbols: return mapSymbols(options);
         case DumpMode::AddressLookup: return lookUpAddresses(options);
+        case DumpMode::Check: return checkSource(options);
         default: return inspect(options);
     }
 }

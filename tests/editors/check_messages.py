@@ -63,6 +63,13 @@ def messages(src_dir, golden_dir):
                     if not found:
                         sys.exit(f"{stdout}: no format in the sources gives {line!r}")
                     expected.append((line, place(found[0][0], found[0][1].groups())))
+    # The check's lines, as compilers write them: with and without a column, and
+    # the quoted line, caret and note beneath, which name no entry.
+    for file, number in zip(FILES, LINES):
+        for kind, column in (("error", ":5"), ("warning", "")):
+            line = f"{file}:{int(number)}{column}: {kind}: #A is never used [Q0301 -Wunused-label]"
+            text.extend([line, f"{int(number):5} | #A LDA 3", "      | ^~", f"{file}:1:1: note: defined here"])
+            expected.append((line, (kind[0].upper(), file, int(number))))
     for fmt in fmts:
         for file, number in zip(FILES, LINES):
             values = [number if c[-1] == "d" else file if c[-1] == "s" else "1f" for c in CONVERSION.findall(fmt)]
@@ -72,20 +79,29 @@ def messages(src_dir, golden_dir):
     return "\n".join(text) + "\n", expected
 
 
+def words(line):
+    """The message of a line: after qvek's ":-", or between the check's severity and its code."""
+    if ":-" in line:
+        return line.split(":-", 1)[1].strip()
+    return re.match(r".*?: (?:error|warning): (.*?)(?: \[Q\d{4}[^\]]*\])?$", line).group(1)
+
+
 def problem_matcher(node, package_json, text, expected, work):
     """Each line alone, as a build task's output is read: a message with no line
     and every other line must give no problem."""
     script = """const fs = require('fs');
-const p = JSON.parse(fs.readFileSync(process.argv[1])).contributes.problemMatchers[0].pattern;
-const re = new RegExp(p.regexp);
+const ps = JSON.parse(fs.readFileSync(process.argv[1])).contributes.problemMatchers.map((m) => m.pattern);
 console.log(JSON.stringify(fs.readFileSync(0, 'latin1').split('\\n').map((l) => {
-  const m = re.exec(l);
-  return m && [m[p.severity], m[p.file], +m[p.line], m[p.message]];
+  for (const p of ps) {
+    const m = new RegExp(p.regexp).exec(l);
+    if (m) return [m[p.severity], m[p.file], +m[p.line], m[p.message]];
+  }
+  return null;
 })));"""
     got = json.loads(subprocess.run([node, "-e", script, package_json], input=text.encode("latin-1"),
                                     stdout=subprocess.PIPE, check=True).stdout)
     severity = {"W": "warning", "E": "error"}  # read as VS Code does, in any case
-    located = {line: [severity[k], f, n, line.split(":-", 1)[1].strip()] for line, (k, f, n) in expected if f}
+    located = {line: [severity[k], f, n, words(line)] for line, (k, f, n) in expected if f}
     got = [g and [g[0].lower(), *g[1:]] for g in got]
     return [f"{line!r}: read as {g}, expected {located.get(line)}" for line, g in zip(text.split("\n"), got)
             if g != located.get(line)]
@@ -95,7 +111,7 @@ def errorformat(vim, vim_dir, text, expected, work):
     """The whole output at once, as :make reads it: one entry per message."""
     with open(os.path.join(work, "out"), "w", encoding="latin-1") as f:
         f.write(text)
-    dump = ("for e in getqflist() | call add(g:got, e.type . '|' . (e.bufnr ? fnamemodify(bufname(e.bufnr), ':p')"
+    dump = ("for e in getqflist() | call add(g:got, toupper(e.type) . '|' . (e.bufnr ? fnamemodify(bufname(e.bufnr), ':p')"
             " : '') . '|' . e.lnum) | endfor")
     subprocess.run([vim, "-N", "-u", "NONE", "-i", "NONE", "-n", "-es", "--cmd", f"set rtp^={vim_dir}",
                     "-c", "compiler qvek", "-c", "cgetfile out", "-c", "let g:got = []", "-c", dump,
@@ -120,7 +136,7 @@ def compilation(emacs, emacs_dir, text, expected, work):
       (while (not (eobp))
         (let* ((m (get-text-property (point) 'compilation-message))
                (loc (and m (compilation--message->loc m))))
-          (push (if loc (format "%s|%s|%s" (if (eq (compilation--message->type m) 1) "W" "E")
+          (push (if loc (format "%s|%s|%s" (pcase (compilation--message->type m) (1 "W") (0 "I") (_ "E"))
                                 (caar (compilation--loc->file-struct loc)) (compilation--loc->line loc))
                   "")
                 got))
@@ -131,6 +147,9 @@ def compilation(emacs, emacs_dir, text, expected, work):
     with open(os.path.join(work, "got"), encoding="latin-1") as f:
         got = f.read().split("\n")
     located = {line: f"{k}|{f}|{n}" for line, (k, f, n) in expected if f}
+    # Emacs' own pattern reads the check's notes, rightly, as entries for information.
+    located.update({line: "I|%s|%s" % m.groups() for line in text.split("\n")
+                    if (m := re.match(r"(.+?):(\d+):\d+: note: ", line))})
     return [f"{line!r}: read as {g!r}, expected {located.get(line, '')!r}"
             for line, g in zip(text.split("\n"), got) if g != located.get(line, "")]
 

@@ -16,14 +16,14 @@ vim.cmd('edit ' .. folder .. '/main.qvs')
 local buf = vim.api.nvim_get_current_buf()
 check(vim.wait(5000, function() return #vim.lsp.buf_get_clients(buf) > 0 end), 'the server attaches')
 
--- A line using a constant no DEF makes: the assembler's own error, on its token.
+-- A line using a constant no DEF makes: the check's error, with its code, on its token.
 local line = vim.api.nvim_buf_line_count(buf)
 vim.api.nvim_buf_set_lines(buf, line, line, false, { '        LDA #NO_SUCH' })
 local function errors() return vim.diagnostic.get(buf, { severity = vim.diagnostic.severity.ERROR }) end
 check(vim.wait(5000, function() return #errors() > 0 end), 'an error is published for the edit')
 local e = errors()[1] or {}
-check(e.message == ('Definition for #NO_SUCH is not defined on line %03d in file main.qvs'):format(line + 1),
-  'the message is the assembler\'s: ' .. tostring(e.message))
+check(e.message == 'constant `#NO_SUCH` is not defined' and e.code == 'Q1002',
+  'the message names the constant: ' .. tostring(e.message) .. ' ' .. tostring(e.code))
 check(e.lnum == line and e.col == 12 and e.end_col == 20, 'the error covers #NO_SUCH')
 
 -- Undone, the error goes: the diagnostics are cleared.

@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "core/state_memory.h"
+#include "inspect/source_names.h"
 #include "lsp/documents.h"
 #include "lsp/server.h"
 #include "lsp/text.h"
@@ -132,16 +135,21 @@ TEST_F(Lsp, DiagnosticsAreTheAssemblersOnTheFileAndTokenTheyName) {
     // Unsaved text of an include file counts, and its messages go on it.
     open("COMMON.INC", "DEF #ONE 1\nDEF #ONE 7\n  lmr  q * a comment\n LDA #NONE\n");
     const json d = diagnostics("COMMON.INC");
-    ASSERT_EQ(d.size(), 3u) << d.dump();
-    EXPECT_EQ(d[0]["message"], "Definition for Q is possibly missing '#' on line 003 in file COMMON.INC");
+    ASSERT_EQ(d.size(), 4u) << d.dump();
+    // The later #ONE is ignored: said so, pointing at the first.
+    EXPECT_EQ(d[0]["code"], "Q3005");
     EXPECT_EQ(d[0]["severity"], 2);
-    EXPECT_EQ(d[0]["range"]["start"]["character"], 7);
-    EXPECT_EQ(d[1]["message"], "Definition for #NONE is not defined on line 004 in file COMMON.INC");
-    EXPECT_EQ(d[1]["severity"], 1);
-    EXPECT_EQ(d[1]["range"], json::parse(R"({"start":{"line":3,"character":5},"end":{"line":3,"character":10}})"));
-    EXPECT_EQ(d[2]["severity"], 4);  // the second #ONE is never used
-    EXPECT_EQ(d[2]["tags"], json::array({1}));
-    EXPECT_EQ(d[2]["range"]["start"]["line"], 1);
+    EXPECT_EQ(d[0]["range"]["start"]["line"], 1);
+    EXPECT_EQ(d[0]["relatedInformation"][0]["location"]["uri"], uri("COMMON.INC"));
+    EXPECT_EQ(d[0]["relatedInformation"][0]["location"]["range"]["start"]["line"], 0);
+    EXPECT_EQ(d[1]["code"], "Q2003");  // possibly a missing '#'
+    EXPECT_EQ(d[1]["severity"], 2);
+    EXPECT_EQ(d[1]["range"]["start"]["character"], 7);
+    EXPECT_EQ(d[2]["message"], "constant `#NONE` is not defined");
+    EXPECT_EQ(d[2]["severity"], 1);
+    EXPECT_EQ(d[2]["range"], json::parse(R"({"start":{"line":3,"character":5},"end":{"line":3,"character":10}})"));
+    EXPECT_EQ(d[3]["message"], "did you mean `#ONE`?");
+    EXPECT_EQ(d[3]["severity"], 3);
     // Mended, the diagnostics are cleared.
     replaceText("COMMON.INC", "DEF #ONE 1\n");
     EXPECT_EQ(diagnostics("COMMON.INC"), json::array());
@@ -154,7 +162,7 @@ TEST_F(Lsp, OddDocumentsAreAssembledAndAnsweredLikeAnyOther) {
     // A file that includes itself: refused at the sixteenth level, as qvek refuses it.
     write("SELF.INC", "INC SELF.INC\n");
     open("cycle.qvs", "INC SELF.INC\n");
-    EXPECT_NE(diagnostics("SELF.INC").dump().find("INCLUDE Level Overflow"), std::string::npos);
+    EXPECT_NE(diagnostics("SELF.INC").dump().find("\"Q1012\""), std::string::npos) << diagnostics("SELF.INC").dump();
     // A document never opened and read by no main source: empty answers; a URI no file: an error.
     EXPECT_EQ(request("textDocument/definition", at("none.qvs", 0, 0)), nullptr);
     EXPECT_EQ(request("textDocument/references", {{"textDocument", {{"uri", "untitled:1"}}},
@@ -171,7 +179,7 @@ TEST_F(Lsp, TakesTenMegabyteDocuments) {
                uri("huge.qvs") + R"(","languageId":"qvek","version":1,"text":")" + text + R"(LDA #NONE\n"}}})"));
     const json d = diagnostics("huge.qvs");
     ASSERT_EQ(d.size(), 1u);
-    EXPECT_EQ(d[0]["message"], "Line 001 in file huge.qvs is longer than 120 characters. Assembly stopped.");
+    EXPECT_EQ(d[0]["code"], "Q1006");  // a line longer than 120 characters
     EXPECT_EQ(request("textDocument/semanticTokens/full", at("huge.qvs", 0, 0))["data"], json::array());
 }
 
@@ -242,6 +250,72 @@ TEST_F(Lsp, OutlineAndWorkspaceSymbolsNameWhatThePassesEntered) {
     for (const json& s : request("workspace/symbol", {{"query", "o"}}))
         found += s["name"].get<std::string>() + " ";  // each definition once, however many sources read it
     EXPECT_EQ(found, "#ONE #TWO #LOOP ");
+}
+
+// Every quick fix offered over a whole file, applied, gives a source that
+// assembles; an unused name is tagged unnecessary; the client switches warnings.
+TEST_F(Lsp, QuickFixesOfferedAndAppliedGiveASourceThatAssembles) {
+    const std::string source = "DEF #COUNT 3\nDEF #SPARE 4\n#LOOP LDAA #COUNT\n JMP #LOPP\n";
+    write("fix.qvs", source);
+    open("fix.qvs", source);
+    const json d = diagnostics("fix.qvs");
+    bool unusedTagged = false;
+    for (const json& item : d) unusedTagged |= item.value("tags", json::array()) == json::array({1});
+    EXPECT_TRUE(unusedTagged) << d.dump();  // #SPARE
+
+    const json actions =
+        request("textDocument/codeAction",
+                {{"textDocument", {{"uri", uri("fix.qvs")}}},
+                 {"range", {{"start", {{"line", 0}, {"character", 0}}}, {"end", {{"line", 9}, {"character", 0}}}}},
+                 {"context", {{"diagnostics", json::array()}}}});
+    ASSERT_EQ(actions.size(), 2u) << actions.dump();  // LDA, #LOOP
+    // Applied from the end, so that earlier offsets stay put.
+    const Text before(source);
+    std::vector<std::pair<size_t, std::pair<size_t, std::string>>> edits;
+    for (const json& action : actions) {
+        EXPECT_EQ(action["kind"], "quickfix");
+        for (const json& e : action["edit"]["changes"][uri("fix.qvs")]) {
+            const Position start{e["range"]["start"]["line"], e["range"]["start"]["character"]};
+            const Position end{e["range"]["end"]["line"], e["range"]["end"]["character"]};
+            edits.push_back({before.offsetOf(start), {before.offsetOf(end), e["newText"]}});
+        }
+    }
+    std::sort(edits.rbegin(), edits.rend());
+    std::string fixed = source;
+    for (const auto& [from, to] : edits) fixed.replace(from, to.first - from, to.second);
+    EXPECT_EQ(fixed, "DEF #COUNT 3\nDEF #SPARE 4\n#LOOP LDA #COUNT\n JMP #LOOP\n");
+    write("fixed.qvs", fixed);
+    const std::string here = fs::current_path().string();
+    fs::current_path(root);
+    const AsmStatePtr st = newAsmState();
+    EXPECT_EQ(assembleSilently(*st, "fixed.qvs", true), SourceResult::Assembled);
+    EXPECT_EQ(st->errorCount + st->warningCount, 0);
+    fs::current_path(here);
+
+    // {"warnings": {"all": false}}: the engine's own warnings are gone, the assembler's stay.
+    std::vector<json> quiet;
+    Server other{[&](const std::string& body) { quiet.push_back(json::parse(body)); }, root};
+    const json init = {
+        {"jsonrpc", "2.0"},
+        {"id", 1},
+        {"method", "initialize"},
+        {"params", {{"capabilities", json::object()}, {"initializationOptions", {{"warnings", {{"all", false}}}}}}}};
+    const json opened = {
+        {"jsonrpc", "2.0"},
+        {"method", "textDocument/didOpen"},
+        {"params",
+         {{"textDocument", {{"uri", uri("fix.qvs")}, {"languageId", "qvek"}, {"version", 1}, {"text", source}}}}}};
+    for (const json& m : {init, opened}) {
+        const std::string bytes = framed(m.dump());
+        other.receive(bytes.data(), bytes.size());
+    }
+    other.flush();
+    std::string codes;
+    for (const json& m : quiet)
+        if (m.value("method", "") == "textDocument/publishDiagnostics" && m["params"]["uri"] == uri("fix.qvs"))
+            for (const json& item : m["params"]["diagnostics"]) codes += item["code"].get<std::string>() + " ";
+    EXPECT_EQ(codes.find("Q3"), std::string::npos) << codes;
+    EXPECT_NE(codes.find("Q1001"), std::string::npos) << codes;
 }
 
 TEST_F(Lsp, FormattingEditsGiveTheFormattersText) {

@@ -5,7 +5,9 @@
 " message names its line and file in one of several wordings ("on line 002 in
 " file a.qvs", "line 002in file", "at LINE 002", "of file", "file a.qvs after
 " line 002"); one naming no line goes in the list as a plain entry with its
-" type. Matching ignores case, so "line" stands for every spelling.
+" type. Matching ignores case, so "line" stands for every spelling. With
+" :setlocal makeprg=qvekdump\ --check\ %:S the list holds the check's
+" diagnostics, every mistake at its line and column.
 
 if exists('current_compiler')
   finish
@@ -25,7 +27,10 @@ CompilerSet makeprg=qvek\ $*\ %:S\ %:r:S.ucd
 " %+A keeps the whole message, in qvek's words, as the entry's text.
 let s:message = '%+A%t%*[A-Z]:-%.%#'
 let s:line = s:message . 'line %l%*[ inof]file '
-let s:efm = [
+" The check (qvekdump --check FILE) writes "FILE:LINE:COL: error: message
+" [code]" as compilers do; its quoted lines, carets and notes are no entries.
+let s:check = ['%f:%l:%c: %trror: %m', '%f:%l:%c: %tarning: %m', '%f:%l: %trror: %m', '%f:%l: %tarning: %m']
+let s:efm = s:check + [
       \ s:message . 'read file %f after line %l%.%#',
       \ s:line . '%f%[.]%\@<! %.%#',
       \ s:line . '%f%[.] %.%#',

@@ -1,0 +1,160 @@
+// The check's diagnostics as the editor gets them: each on its range, with its
+// code, severity, related places and the Unnecessary tag of an unused name;
+// and every fix-it offered as a quick fix. Reads the models; writes nothing.
+#include <algorithm>
+#include <optional>
+#include <set>
+
+#include "lsp/features.h"
+#include "lsp/query.h"
+#include "lsp/workspace.h"
+
+namespace qvek::lsp {
+
+namespace {
+
+// The protocol's DiagnosticSeverity and DiagnosticTag.
+constexpr int kSeverityError = 1;
+constexpr int kSeverityWarning = 2;
+constexpr int kSeverityInformation = 3;
+constexpr int kTagUnnecessary = 1;
+
+int severityOf(diag::Level level) {
+    switch (level) {
+        case diag::Level::Error: return kSeverityError;
+        case diag::Level::Warning: return kSeverityWarning;
+        case diag::Level::Note: break;
+    }
+    return kSeverityInformation;
+}
+
+// The model file a place of the report lies in, or -1.
+int modelFile(const Model& model, const diag::Range& place) {
+    return place.file < model.reportFiles.size() ? model.reportFiles[place.file] : -1;
+}
+
+}  // namespace
+
+// The one conversion of a place the check names (a line as the assembler counts
+// it, columns in bytes, the last included) into the editor's range; no column
+// means the whole line.
+Range editorRange(const Text& text, const diag::Range& place) {
+    const uint32_t line = place.line > 0 ? static_cast<uint32_t>(place.line - 1) : 0;
+    if (place.firstColumn == 0) return {{line, 0}, text.positionOf(line, text.line(line).size())};
+    const uint32_t last = std::max(place.lastColumn, place.firstColumn);
+    return {text.positionOf(line, place.firstColumn - 1), text.positionOf(line, last)};
+}
+
+namespace {
+
+// The range of a place in the text this model read; null when it read no such file.
+std::optional<Range> rangeIn(const Model& model, const diag::Range& place) {
+    const int file = modelFile(model, place);
+    if (file < 0 || model.files[file].text == nullptr) return std::nullopt;
+    return editorRange(*model.files[file].text, place);
+}
+
+json diagnosticJson(const Model& model, const diag::Diagnostic& d, const Range& range) {
+    json out = {{"range", toJson(range)},
+                {"severity", severityOf(d.level)},
+                {"code", d.code},
+                {"source", "qvek"},
+                {"message", d.message}};
+    if (d.unnecessary) out["tags"] = {kTagUnnecessary};
+    json related = json::array();
+    for (const diag::Related& r : d.related) {
+        const std::optional<Range> at = rangeIn(model, r.range);
+        if (!at) continue;
+        related.push_back(
+            {{"location", {{"uri", uriOfPath(model.files[modelFile(model, r.range)].path)}, {"range", toJson(*at)}}},
+             {"message", r.message}});
+    }
+    if (!related.empty()) out["relatedInformation"] = std::move(related);
+    return out;
+}
+
+// Calls visit(diagnostic, its range, its JSON) for each diagnostic of the models
+// on a file, once each: the same one through two main sources is one.
+template <typename Visit>
+void eachDiagnostic(const Models& models, const std::string& path, Visit visit) {
+    std::set<std::string> seen;
+    for (const auto& m : models) {
+        const int file = m->fileIndex(path);
+        if (file < 0) continue;
+        for (const diag::Diagnostic& d : m->report.diagnostics) {
+            if (modelFile(*m, d.range) != file) continue;
+            const std::optional<Range> range = rangeIn(*m, d.range);
+            if (!range) continue;
+            json item = diagnosticJson(*m, d, *range);
+            // Thousands of warnings are common: only a file read by two main sources needs the comparison.
+            if (models.size() == 1 || seen.insert(item.dump(-1, ' ', false, json::error_handler_t::replace)).second)
+                visit(*m, d, *range, std::move(item));
+        }
+    }
+}
+
+void appendPlace(std::string& key, const diag::Range& r) {
+    key += std::to_string(r.file) + ':' + std::to_string(r.line) + ':' + std::to_string(r.firstColumn) + '-' +
+           std::to_string(r.lastColumn) + ' ';
+}
+
+bool before(const Position& a, const Position& b) {
+    return a.line != b.line ? a.line < b.line : a.character < b.character;
+}
+
+bool overlaps(const Range& a, const Range& b) { return !before(a.end, b.start) && !before(b.end, a.start); }
+
+}  // namespace
+
+json diagnostics(const Models& models, const std::string& path) {
+    json list = json::array();
+    eachDiagnostic(models, path, [&](const Model&, const diag::Diagnostic&, const Range&, json item) {
+        list.push_back(std::move(item));
+    });
+    return list;
+}
+
+std::string diagnosticsKey(const Models& models, const std::string& path) {
+    std::string key;
+    for (const auto& m : models) {
+        const int file = m->fileIndex(path);
+        if (file < 0) continue;
+        // The text decides the editor's ranges; a text unchanged is the same object.
+        key += std::to_string(reinterpret_cast<uintptr_t>(m->files[file].text.get())) + '|';
+        for (const diag::Diagnostic& d : m->report.diagnostics) {
+            if (modelFile(*m, d.range) != file) continue;
+            key += d.code + static_cast<char>('0' + static_cast<int>(d.level)) + (d.unnecessary ? "u " : " ");
+            appendPlace(key, d.range);
+            key += d.message + '\n';
+            for (const diag::Related& r : d.related) {
+                key += m->files[std::max(modelFile(*m, r.range), 0)].path + ' ';
+                appendPlace(key, r.range);
+                key += r.message + '\n';
+            }
+        }
+    }
+    return key;
+}
+
+json codeActions(const Models& models, const std::string& path, const Range& requested) {
+    json actions = json::array();
+    eachDiagnostic(models, path, [&](const Model& m, const diag::Diagnostic& d, const Range& range, json item) {
+        if (d.fixes.empty() || !overlaps(range, requested)) return;
+        json changes = json::object();
+        for (const diag::FixIt& fix : d.fixes) {
+            const std::optional<Range> at = rangeIn(m, fix.range);
+            if (!at) return;  // a fix in a file this assembly did not read is no certain fix
+            const std::string uri = uriOfPath(m.files[modelFile(m, fix.range)].path);
+            changes[uri].push_back({{"range", toJson(*at)}, {"newText", fix.replacement}});
+        }
+        const std::string& first = d.fixes.front().replacement;
+        actions.push_back({{"title", first.empty() ? "Remove it" : "Replace with '" + first + "'"},
+                           {"kind", "quickfix"},
+                           {"diagnostics", json::array({std::move(item)})},
+                           {"isPreferred", true},
+                           {"edit", {{"changes", std::move(changes)}}}});
+    });
+    return actions;
+}
+
+}  // namespace qvek::lsp
