@@ -32,6 +32,8 @@ TokenAt tokenAt(const Model& model, uint32_t file, Position position);
 std::optional<Range> rangeOf(const Model& model, const TokenPlace& place);
 /// The range from a line's first token to its last, or the whole line when it has none.
 Range lineRange(const Model& model, uint32_t file, uint32_t line);
+/// Where a message about a line (and a token of it, unless token < 0) is shown: from the editor line where the line begins.
+Range messageRange(const Model& model, uint32_t file, uint32_t line, int token);
 /// A protocol Location of a token (the whole line when the token cannot be found).
 json locationOf(const Model& model, const TokenPlace& place);
 /// What the token at a place names.

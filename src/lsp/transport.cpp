@@ -81,6 +81,13 @@ Frame FrameReader::next(std::string& body) {
     }
     const size_t end = static_cast<size_t>(blockEnd - buffer_.data());
     const size_t bodyStart = end + 4;
+    // A second header before the block ends: the first block lacked its blank line (or used bare line
+    // feeds), and the block found belongs to the next message, which is framed from its own header.
+    const size_t second = findHeader(buffer_, start_ + kLengthHeaderSize);
+    if (second < end) {
+        start_ = second;
+        return Frame::BadHeader;
+    }
     // Each header line; the Content-Length line gives the size.
     long long length = -1;
     for (size_t line = start_; line < end;) {
