@@ -363,12 +363,17 @@ int lookUpAddresses(const DumpOptions& options) {
         read = answerLog(lookup, stdin, out.stream) == 0;
         if (!read) report("\nERROR:- Could not read standard input: %s", std::strerror(errno));
     }
+    // One bad address takes nothing from the others: each is answered or reported in its place.
+    bool mistaken = false;
     for (int i = 0; i < options.addressCount; i++) {
-        uint32_t address = 0;  // the command line's addresses have been read once already
-        readAddress(options.addresses[i], std::strlen(options.addresses[i]), address);
-        answerAddress(lookup, address, out.stream);
+        uint32_t address = 0;
+        if (checkAddress(options.addresses[i], &address))
+            answerAddress(lookup, address, out.stream);
+        else
+            mistaken = true;
     }
-    return closeOutput(out, read);
+    const int status = closeOutput(out, read);
+    return status == 0 && mistaken ? kUsageStatus : status;
 }
 
 }  // namespace
