@@ -153,27 +153,6 @@ int usageError(const char* format, ...) {
     return -1;
 }
 
-}  // namespace
-
-bool checkAddress(const char* word, uint32_t* address) {
-    uint32_t value = 0;
-    switch (readAddress(word, std::strlen(word), value)) {
-        case AddressReading::Address:
-            if (address != nullptr) *address = value;
-            return true;
-        case AddressReading::NotANumber:
-            usageError("\nERROR:- Address %s is not a number: write it as 0x1A3, 1a3 or H1A3.", word);
-            return false;
-        case AddressReading::Beyond:
-            usageError("\nERROR:- Address %s lies beyond program memory (0x000 to 0x%3.3x).", word,
-                       kProgramNibbles - 1);
-            return false;
-    }
-    return false;
-}
-
-namespace {
-
 int chooseMode(DumpOptions& options, DumpMode mode, const char* option) {
     if (options.modeOption != nullptr && options.mode != mode)
         return usageError("\nERROR:- Options %s and %s cannot be combined.", options.modeOption, option);
@@ -212,16 +191,25 @@ int readLayout(DumpOptions& options, const char* word) {
     return 0;
 }
 
-// The addresses are checked before the source is assembled: when none is good, the mistakes cost no
-// assembly; otherwise the lookup answers the good ones and reports the others in their place.
+// Every address is checked, and each mistake reported, before the source is assembled: when none is
+// good, the mistakes cost no assembly; otherwise the good ones are answered all the same.
 int checkAddresses(const DumpOptions& options) {
+    bool good = options.addressCount == 0;
     for (int i = 0; i < options.addressCount; i++) {
+        const char* word = options.addresses[i];
         uint32_t address;
-        if (readAddress(options.addresses[i], std::strlen(options.addresses[i]), address) == AddressReading::Address)
-            return 0;
+        switch (readAddress(word, std::strlen(word), address)) {
+            case AddressReading::Address: good = true; break;
+            case AddressReading::NotANumber:
+                usageError("\nERROR:- Address %s is not a number: write it as 0x1A3, 1a3 or H1A3.", word);
+                break;
+            case AddressReading::Beyond:
+                usageError("\nERROR:- Address %s lies beyond program memory (0x000 to 0x%3.3x).", word,
+                           kProgramNibbles - 1);
+                break;
+        }
     }
-    for (int i = 0; i < options.addressCount; i++) checkAddress(options.addresses[i], nullptr);
-    return options.addressCount == 0 ? 0 : -1;
+    return good ? 0 : -1;
 }
 
 // Options that only some modes read.

@@ -43,8 +43,6 @@ struct DumpOptions {
 
 /// Tells whether a mode reads a source rather than a load file.
 bool readsSource(DumpMode mode);
-/// Reads a command-line address into *address (unless null); false after reporting on standard error why it is none.
-bool checkAddress(const char* word, uint32_t* address);
 /// Reads the command line; returns 0, or -1 after printing the mistake on standard error.
 int parseDumpOptions(int argc, char** argv, DumpOptions& options);
 /// Prints the help text.

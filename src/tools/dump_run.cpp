@@ -350,7 +350,7 @@ int drawSource(const DumpOptions& options, ReadFiles& files) {
     return closeOutput(out, true);
 }
 
-int lookUpAddresses(const DumpOptions& options) {
+int answerAddresses(const DumpOptions& options) {
     ReadFiles files = watchOutput(options);
     const auto source = recordOrReport<AddressLookup>(options.fileName, files);
     if (source == nullptr) return kFailureStatus;
@@ -363,17 +363,25 @@ int lookUpAddresses(const DumpOptions& options) {
         read = answerLog(lookup, stdin, out.stream) == 0;
         if (!read) report("\nERROR:- Could not read standard input: %s", std::strerror(errno));
     }
-    // One bad address takes nothing from the others: each is answered or reported in its place.
+    for (int i = 0; i < options.addressCount; i++) {
+        uint32_t address = 0;
+        if (readAddress(options.addresses[i], std::strlen(options.addresses[i]), address) == AddressReading::Address)
+            answerAddress(lookup, address, out.stream);
+    }
+    return closeOutput(out, read);
+}
+
+// A bad address on the command line, reported already, takes nothing from the good ones: they are
+// answered, and the mistake decides the exit status at the end.
+int lookUpAddresses(const DumpOptions& options) {
     bool mistaken = false;
     for (int i = 0; i < options.addressCount; i++) {
         uint32_t address = 0;
-        if (checkAddress(options.addresses[i], &address))
-            answerAddress(lookup, address, out.stream);
-        else
-            mistaken = true;
+        mistaken |= readAddress(options.addresses[i], std::strlen(options.addresses[i]), address) !=
+                    AddressReading::Address;
     }
-    const int status = closeOutput(out, read);
-    return status == 0 && mistaken ? kUsageStatus : status;
+    const int status = answerAddresses(options);
+    return mistaken ? kUsageStatus : status;
 }
 
 }  // namespace
