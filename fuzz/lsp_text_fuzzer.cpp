@@ -26,7 +26,7 @@ using qvek::lsp::json;
 
 std::string root;  // an empty workspace folder: the file is never assembled from disk
 qvek::lsp::Server* server = nullptr;
-constexpr int kMaxSteps = 32;  // notifications in one session
+constexpr int kMaxSteps = 16;  // notifications in one session
 
 void removeRoot() { std::filesystem::remove_all(root); }
 

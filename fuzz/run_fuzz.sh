@@ -30,7 +30,7 @@ case $(basename "$fuzzer") in
     *load_file*) seed_folders=("$repo"/tests/golden/*/expect "$repo"/tests/golden_dump/*/files) ;;
     *lsp_text*)
         seed_folders=()  # its inputs are choices, not text: it starts from nothing
-        flags=(-max_len=512)
+        flags=(-max_len=256)
         ;;
     *lsp*) seed_folders=("$repo"/fuzz/lsp) ;;
     *program* | *dump*)
