@@ -18,6 +18,10 @@ time) and of wall time, qvek's CPU time against the floor and against as,
 its CPU time per line read and its peak resident memory, as /usr/bin/time
 measures it (package time, installed when missing).
 
+On each long workload, qvekfmt too: its main source with every INC replaced
+by the body it includes, a million lines in one file at full size, formatted
+to /dev/null, against qvek -s on the workload (which reads those lines twice).
+
 Then the start: qvek on a three-line source against /bin/true, many runs
 each; and, where valgrind is installed, the instructions qvek executes per
 line read, as callgrind counts them, which do not depend on the machine's
@@ -51,6 +55,7 @@ LONG_PER_AS = 0.5
 LONG_PER_FLOOR = 3.0
 TABLES_PER_FLOOR = 2.5
 START_PER_TRUE = 1.3
+FORMAT_PER_QVEK = 2.0
 PEAK_KB = 4096
 
 START_SOURCE = "* Three lines: what starting and stopping cost.\n        LMR 1\n        RET\n"
@@ -215,6 +220,21 @@ def measure(w, tools, runs, with_peak):
     return r
 
 
+def measure_format(w, tools, runs):
+    """qvekfmt on the long workload's lines in one file, against qvek -s on the workload."""
+    flat = os.path.join(w.folder, "FLAT.QVS")
+    with open(flat, "wb") as out:
+        for line in open(os.path.join(w.folder, "main.qvs"), "rb"):
+            if line.split()[:1] == [b"INC"]:
+                out.write(open(os.path.join(w.folder, line.split()[1].decode()), "rb").read())
+            else:
+                out.write(line)
+    programs = {"qvek": [tools["qvek"], "-s", "main.qvs", "out.ucd"], "qvekfmt": [tools["qvekfmt"], flat]}
+    m, c = take_turns(programs, w.folder, runs)
+    return {"workload": w.name, "qvekfmt_ms": 1000 * m["qvekfmt"], "qvekfmt_cpu_ms": 1000 * c["qvekfmt"],
+            "qvek_cpu_ms": 1000 * c["qvek"], "qvekfmt_per_qvek": c["qvekfmt"] / c["qvek"]}
+
+
 def measure_start(work, tools, runs):
     """qvek on a three-line source against /bin/true."""
     folder = os.path.join(work, "start")
@@ -241,6 +261,7 @@ def main(argv):
     parser.add_argument("--only", help="only the workloads whose name starts with this (and no start timing)")
     parser.add_argument("--cpu", type=int, help="the one core to run on (default: the idlest)")
     parser.add_argument("--qvek", help="the qvek to time (default: build the profiled preset)")
+    parser.add_argument("--qvekfmt", help="the qvekfmt to time (default: the one beside the qvek timed)")
     parser.add_argument("--other", help="a second qvek to time beside the first, an earlier build for instance")
     parser.add_argument("--no-callgrind", action="store_true", help="leave out the instruction counts")
     parser.add_argument("--keep", help="write the workloads here and keep them")
@@ -261,6 +282,9 @@ def main(argv):
     }
     if tools["as"] is None:
         raise SystemExit("GNU as (binutils) is needed as a reference")
+    tools["qvekfmt"] = os.path.abspath(args.qvekfmt or os.path.join(os.path.dirname(tools["qvek"]), "qvekfmt"))
+    if not os.path.exists(tools["qvekfmt"]):
+        tools["qvekfmt"] = None
     with_peak = os.path.exists("/usr/bin/time")
     if args.cpu is None:
         args.cpu = idlest_cpu()
@@ -270,7 +294,7 @@ def main(argv):
 
     work = os.path.abspath(args.keep) if args.keep else tempfile.mkdtemp(prefix="qvek-bench-")
     os.makedirs(work, exist_ok=True)
-    results = {"workloads": [], "start": None}
+    results = {"workloads": [], "start": None, "format": []}
     try:
         tools["floor"], linked = build_floor(work)
         model = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo") if line.startswith("model name")),
@@ -282,6 +306,11 @@ def main(argv):
                 continue
             results["workloads"].append(measure(w, tools, args.runs, with_peak))
             print_row(results["workloads"][-1], header=len(results["workloads"]) == 1)
+            if tools["qvekfmt"] and w.name.startswith("long"):
+                f = measure_format(w, tools, args.runs)
+                results["format"].append(f)
+                print("%-12s qvekfmt on the same lines in one file: %.2f ms CPU (%.2f wall), %.2f times qvek -s"
+                      % ("", f["qvekfmt_cpu_ms"], f["qvekfmt_ms"], f["qvekfmt_per_qvek"]), flush=True)
         if not args.only:
             results["start"] = measure_start(work, tools, 1 if smoke else max(51, 5 * args.runs))
             print_start(results["start"])
@@ -338,6 +367,9 @@ def print_targets(results):
                            TABLES_PER_FLOOR))
         if r["peak_kb"]:
             checks.append(("%s: peak under %d KB" % (r["workload"], PEAK_KB), r["peak_kb"], PEAK_KB - 1))
+    for f in results.get("format", []):
+        checks.append(("%s: qvekfmt at most %.1fx qvek -s" % (f["workload"], FORMAT_PER_QVEK), f["qvekfmt_per_qvek"],
+                       FORMAT_PER_QVEK))
     if results["start"]:
         checks.append(("start: at most %.1fx /bin/true" % START_PER_TRUE, results["start"]["qvek_per_true"],
                        START_PER_TRUE))

@@ -10,8 +10,9 @@ fail() { echo "$name: $*"; exit 1; }
 
 bin=$prefix/bin
 man=$prefix/share/man/man1
-for f in "$bin/qvek" "$bin/qvekdump" "$bin/qvek-lsp" "$man/qvek.1" "$man/qvekdump.1" "$man/qvek-lsp.1" \
-         "$prefix/share/doc/qvek/README.md" \
+for f in "$bin/qvek" "$bin/qvekdump" "$bin/qvek-lsp" "$bin/qvekfmt" "$man/qvek.1" "$man/qvekdump.1" "$man/qvek-lsp.1" \
+         "$man/qvekfmt.1" \
+         "$prefix/share/doc/qvek/README.md" "$prefix/share/doc/qvek/LICENSE" "$prefix/share/doc/qvek/copyright" \
          "$prefix/share/doc/qvek/docs/reliability.md"; do
     [ -f "$f" ] || fail "missing ${f#"$prefix"/}"
 done
@@ -31,6 +32,8 @@ grep -q ' on 05-Mar-2024 14:07:09$' "$work/main.ucd" || fail "main.ucd does not 
 grep -qx '# END OF PROGRAM SEGMENT' "$work/main.dbg" || fail "main.dbg is not a debug-hardware load file"
 
 "$bin/qvekdump" --version > /dev/null || fail "qvekdump --version failed"
+# The shipped example is formatted already.
+(cd "$work" && "$bin/qvekfmt" --check main.qvs ./*.INC) || fail "qvekfmt --check failed on the example"
 # The language server answers initialize and goes at exit, 0 after shutdown.
 lsp_message() { printf 'Content-Length: %d\r\n\r\n%s' "${#1}" "$1"; }
 answer=$( { lsp_message '{"jsonrpc":"2.0","id":1,"method":"initialize","params":{"capabilities":{}}}'

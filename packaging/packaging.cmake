@@ -17,7 +17,12 @@ endif()
 if(TARGET qvek-lsp)
     install(FILES man/qvek-lsp.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
-install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(TARGET qvekfmt)
+    install(FILES man/qvekfmt.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# Where Debian looks for the terms: the same MIT license, in its machine-readable form.
+install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 # The README links to the engineer's record beside it.
 install(DIRECTORY docs DESTINATION ${CMAKE_INSTALL_DOCDIR} FILES_MATCHING PATTERN "*.md")
 install(FILES examples/Makefile examples/main.qvs examples/COMMON.INC examples/PATTERNS.INC examples/ROUTINES.INC
@@ -50,6 +55,10 @@ if(TARGET qvek-lsp)
     string(APPEND CPACK_DEBIAN_PACKAGE_DESCRIPTION
            "\nqvek-lsp is the language server editors start for qvek sources: the\n"
            "assembler's own diagnostics, names, values and addresses as you type.")
+endif()
+if(TARGET qvekfmt)
+    string(APPEND CPACK_DEBIAN_PACKAGE_DESCRIPTION
+           "\nqvekfmt lays out sources in one layout, never changing the load file.")
 endif()
 # The programs need the C and C++ runtimes only; dpkg-shlibdeps, when there,
 # states the versions.

@@ -392,6 +392,7 @@ int readLoadFile(FILE* in, LoadImage& image) {
         image.layout = DebugHwFormat;
         result = readDebugHw(p);
     } else {
+        image.headerMissing = true;
         result = fault(p, 1,
                        "No load-file header: the first line is neither '##' (configuration-tool layout) nor "
                        "'#' (debug-hardware layout)");

@@ -44,6 +44,7 @@ struct LoadImage {
     uint32_t lineCount = 0;                        // lines read (the appended ones included)
     uint32_t errorLine = 0;                        // line of the fault; 0 = the fault has no line
     char error[kLoadErrorSize] = {};               // the fault, empty when the file was read whole
+    bool headerMissing = false;                    // the first line is no header: likely no load file at all
 };
 
 /// Reads a whole load file of either layout; returns 0, or -1 with errorLine and error set.

@@ -1,6 +1,9 @@
 #include "inspect/memory_picture.h"
 
 #include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "core/symbols.h"
 #include "output/load_file.h"
@@ -22,8 +25,24 @@ constexpr int kGridY = 76;
 constexpr int kLegendLine = 16;
 constexpr int kMargin = 16;
 constexpr int kWidth = kPatternX + kPatternColumns * kCell + kMargin;
+constexpr int kProgramRight = kPatternX - 36;  // labels at a row's end may run on, short of the row addresses
+constexpr int kLabelSize = 8;                  // font size of labels and row addresses
+constexpr int kTextSize = 10;                  // font size of the legends and headlines
+constexpr int kTitleSize = 16;
+constexpr int kListedLabels = 32;  // pattern labels the legend lists; the rest are named by their tooltips
+// A monospace character's advance, in em: the fonts renderers choose for
+// "monospace" keep within it, and a wide (East Asian) character takes two.
+constexpr double kAdvance = 0.6;
 constexpr char kPlain[] = "#ffffff";  // unused memory
 constexpr char kGridLine[] = "#d8d8d8";
+
+// The files' colours, light enough for dark text and far apart in hue and
+// lightness, also as the common colour-vision deficiencies see them. A file
+// takes its colour by rank among the files that own program nibbles; from the
+// ninth on they repeat, and the statement's tooltip names its file.
+constexpr const char* kFileColours[] = {"#77aadd", "#ee8866", "#eedd88", "#ffaabb",
+                                        "#99ddff", "#44bb99", "#bbcc33", "#aaaa00"};
+constexpr uint32_t kFileColourCount = sizeof kFileColours / sizeof kFileColours[0];
 
 struct SlotStyle {
     const char* fill;
@@ -31,14 +50,17 @@ struct SlotStyle {
 };
 
 // One entry per SlotKind, in its order.
+// One entry per SlotKind, in its order. Words are dark or strong and the
+// files' colours light, so no colour of one grid passes for one of the other,
+// in any common colour vision.
 constexpr SlotStyle kSlotStyles[] = {
     {kPlain, "free: no PAT fills it"},
-    {"#2c6db5", "word with a label"},
-    {"#93bde8", "word without a label"},
+    {"#332288", "word with a label"},
+    {"#882255", "word without a label"},
     {kPlain, "zero word"},
-    {"#4f8fd6", "word not zero"},
-    {"#bdbdbd", "beyond the words the load file writes"},
-    {"#e0742c", "filled by a PAT, but beyond the words the load file writes: never loaded"},
+    {"#332288", "word not zero"},
+    {"#dddddd", "beyond the words the load file writes"},
+    {"#cc3311", "a PAT's word beyond them: never loaded"},
 };
 static_assert(sizeof kSlotStyles / sizeof kSlotStyles[0] == static_cast<size_t>(SlotKind::Count),
               "one style per slot kind");
@@ -59,16 +81,85 @@ int utf8Sequence(const unsigned char* p, uint32_t& code) {
     return length;
 }
 
-// A colour of its own for each file, hues a golden angle apart, as RGB.
-void fileColour(uint32_t file, char (&text)[8]) {
-    const double hue = std::fmod(210.0 + 137.508 * file, 360.0) / 60.0;
-    constexpr double kChroma = 0.55, kLight = 0.42;  // mid-tones, which dark text stays readable on
-    const double x = kChroma * (1 - std::fabs(std::fmod(hue, 2.0) - 1));
-    const double rgb[6][3] = {{kChroma, x, 0}, {x, kChroma, 0}, {0, kChroma, x},
-                              {0, x, kChroma}, {x, 0, kChroma}, {kChroma, 0, x}};
-    const double* c = rgb[static_cast<int>(hue) % 6];
-    const auto level = [](double v) { return static_cast<unsigned>(std::lround((v + kLight) * 255)); };
-    std::snprintf(text, sizeof text, "#%2.2x%2.2x%2.2x", level(c[0]), level(c[1]), level(c[2]));
+// The bytes of the first character of text and its width in advances: two
+// for a wide character, one for any other and for a byte of no UTF-8 character.
+int characterWidth(const unsigned char* text, int& bytes) {
+    uint32_t code = 0;
+    bytes = text[0] >= 0x80 ? utf8Sequence(text, code) : 0;
+    if (bytes == 0) bytes = 1;
+    return code >= 0x1100 ? 2 : 1;
+}
+
+// How much of a text fits a room: all of it, a beginning to stand before an
+// ellipsis, or nothing (bytes 0, not whole).
+struct Fit {
+    size_t bytes = 0;
+    bool whole = false;
+};
+
+Fit fitText(const char* text, double room, int size) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const auto advances = static_cast<long>(std::floor(room / (kAdvance * size)));
+    long used = 0;
+    Fit fit;
+    for (size_t at = 0; p[at] != '\0';) {
+        int bytes;
+        used += characterWidth(p + at, bytes);
+        if (used > advances) return fit;
+        if (used + 1 <= advances) fit.bytes = at + bytes;  // still room for the ellipsis
+        at += bytes;
+    }
+    fit.bytes = std::char_traits<char>::length(text);
+    fit.whole = true;
+    return fit;
+}
+
+// Writes what fits of a text, an ellipsis marking a shortened one.
+void writeFitted(FILE* out, const char* text, Fit fit) {
+    std::string kept(text, fit.bytes);
+    writeXmlText(out, kept.c_str());
+    if (!fit.whole) std::fputs("&#x2026;", out);
+}
+
+// A text element holding what fits of text in room, and the whole text as its
+// tooltip when it was shortened; nothing when not even one character fits.
+void writeTextIn(FILE* out, int x, int y, int size, const char* text, double room) {
+    const Fit fit = fitText(text, room, size);
+    if (fit.whole ? text[0] == '\0' : fit.bytes == 0) return;
+    std::fprintf(out, "<text x=\"%d\" y=\"%d\"", x, y);
+    if (size != kTextSize) std::fprintf(out, " font-size=\"%d\"", size);
+    std::fputc('>', out);
+    if (!fit.whole) {
+        std::fputs("<title>", out);
+        writeXmlText(out, text);
+        std::fputs("</title>", out);
+    }
+    writeFitted(out, text, fit);
+    std::fputs("</text>\n", out);
+}
+
+// Which files own program nibbles, in file order, and each one's rank among
+// them (-1 for a file owning none): the legend lists them, the ranks pick colours.
+struct FileOwners {
+    std::vector<uint32_t> files;
+    std::vector<int> rank;
+};
+
+FileOwners fileOwners(const MemoryPicture& p) {
+    FileOwners owners;
+    owners.rank.assign(p.record != nullptr ? p.record->files.count() : 1, -1);
+    for (uint32_t file : p.fileAt)
+        if (file != kUnusedNibble && file < owners.rank.size()) owners.rank[file] = 0;
+    for (uint32_t f = 0; f < owners.rank.size(); f++)
+        if (owners.rank[f] == 0) {
+            owners.rank[f] = static_cast<int>(owners.files.size());
+            owners.files.push_back(f);
+        }
+    return owners;
+}
+
+const char* fileColour(const FileOwners& owners, uint32_t file) {
+    return kFileColours[static_cast<uint32_t>(owners.rank[file]) % kFileColourCount];
 }
 
 const char* plural(uint32_t count, const char* one, const char* more) { return count == 1 ? one : more; }
@@ -77,14 +168,14 @@ void writeHeader(const MemoryPicture& p, int height, FILE* out) {
     std::fprintf(out,
                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%d\" height=\"%d\" viewBox=\"0 0 %d %d\" "
-                 "font-family=\"monospace\" font-size=\"10\">\n<title>Memories of ",
-                 kWidth, height, kWidth, height);
+                 "font-family=\"monospace\" font-size=\"%d\">\n<title>Memories of ",
+                 kWidth, height, kWidth, height, kTextSize);
     writeXmlText(out, p.title);
     std::fprintf(out, "</title>\n<rect width=\"%d\" height=\"%d\" fill=\"%s\"/>\n", kWidth, height, kPlain);
-    std::fprintf(out, "<text x=\"%d\" y=\"24\" font-size=\"16\">", kMargin);
-    writeXmlText(out, p.title);
     const bool source = p.record != nullptr;
-    std::fprintf(out, "%s</text>\n", source ? "" : " (a load file alone: no files or names)");
+    std::string title = p.title;
+    if (!source) title += " (a load file alone: no files or names)";
+    writeTextIn(out, kMargin, 24, kTitleSize, title.c_str(), kWidth - 2 * kMargin);
     const char* basis = source ? "as the assembler reports it" : "to the last instruction and the last word not zero";
     std::fprintf(out,
                  "<text x=\"%d\" y=\"44\">Usage, %s: program memory %u of %u nibbles (%u%%), pattern memory %u "
@@ -107,12 +198,12 @@ void writeGridLines(int x, int columns, int rows, FILE* out) {
 
 void writeRowAddresses(int x, int rows, int step, int digits, FILE* out) {
     for (int r = 0; r < rows; r++)
-        std::fprintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\" font-size=\"8\">0x%0*x</text>\n", x - 4,
-                     kGridY + r * kCell + kCell - 3, digits, r * step);
+        std::fprintf(out, "<text x=\"%d\" y=\"%d\" text-anchor=\"end\" font-size=\"%d\">0x%0*x</text>\n", x - 4,
+                     kGridY + r * kCell + kCell - 3, kLabelSize, digits, r * step);
 }
 
 // Each statement's nibbles, a rectangle for each row it covers.
-void writeStatements(const MemoryPicture& p, FILE* out) {
+void writeStatements(const MemoryPicture& p, const FileOwners& owners, FILE* out) {
     for (uint32_t a = 0; a < kProgramNibbles;) {
         const uint32_t file = p.fileAt[a];
         uint32_t end = a + 1;
@@ -120,13 +211,11 @@ void writeStatements(const MemoryPicture& p, FILE* out) {
                p.statementAt[end] == p.statementAt[a])
             end++;
         if (file != kUnusedNibble) {
-            char colour[8];
-            fileColour(file, colour);
             std::fprintf(out,
                          "<rect x=\"%u\" y=\"%u\" width=\"%u\" height=\"%d\" fill=\"%s\" stroke=\"#303030\" "
                          "stroke-width=\"0.5\">",
                          kProgramX + a % kProgramColumns * kCell, kGridY + a / kProgramColumns * kCell,
-                         (end - a) * kCell, kCell, colour);
+                         (end - a) * kCell, kCell, fileColour(owners, file));
             // Where the statement stands, for viewers that show a title on hovering.
             if (p.record != nullptr) {
                 std::fprintf(out, "<title>");
@@ -139,20 +228,37 @@ void writeStatements(const MemoryPicture& p, FILE* out) {
     }
 }
 
-// A mark on the labelled nibble and the names beside it, over whatever follows.
+// A mark on a named cell and, beside it, what fits of its name before the
+// next named cell of the row (or `right`), the whole name as the tooltip.
+void writeCellLabel(FILE* out, int x, int y, const char* name, int nextX, const char* mark) {
+    std::fputs("<g><title>", out);
+    writeXmlText(out, name);
+    std::fprintf(out, "</title><rect x=\"%d\" y=\"%d\" width=\"2\" height=\"%d\" fill=\"%s\"/>\n", x, y, kCell, mark);
+    writeTextIn(out, x + 3, y + kCell - 3, kLabelSize, name, nextX - 1 - (x + 3));
+    std::fputs("</g>\n", out);
+}
+
+// The labels where they fall; several naming one address share its mark.
 void writeLabels(const MemoryPicture& p, FILE* out) {
     for (uint32_t a = 0; a < kProgramNibbles; a++) {
         int label = labelAt(p.names, a);
         if (label < 0) continue;
-        const uint32_t x = kProgramX + a % kProgramColumns * kCell, y = kGridY + a / kProgramColumns * kCell;
-        std::fprintf(out, "<rect x=\"%u\" y=\"%u\" width=\"2\" height=\"%d\" fill=\"#000000\"/>\n", x, y, kCell);
-        std::fprintf(out, "<text x=\"%u\" y=\"%u\" font-size=\"8\">", x + 3, y + kCell - 3);
-        for (const char* gap = ""; label >= 0; label = nextLabelAt(p.names, label), gap = " ") {
-            std::fputs(gap, out);
-            writeXmlText(out, programLabelName(*p.names.st, label));
+        std::string names;
+        for (; label >= 0; label = nextLabelAt(p.names, label)) {
+            if (!names.empty()) names += ' ';
+            names += programLabelName(*p.names.st, label);
         }
-        std::fprintf(out, "</text>\n");
+        uint32_t next = a + 1;
+        while (next % kProgramColumns != 0 && labelAt(p.names, next) < 0) next++;
+        const int nextX = next % kProgramColumns != 0 ? kProgramX + static_cast<int>(next % kProgramColumns) * kCell
+                                                      : kProgramRight;
+        writeCellLabel(out, kProgramX + static_cast<int>(a % kProgramColumns) * kCell,
+                       kGridY + static_cast<int>(a / kProgramColumns) * kCell, names.c_str(), nextX, "#000000");
     }
+}
+
+const char* slotLabel(const MemoryPicture& p, uint32_t k) {
+    return p.names.st != nullptr ? patternLabel(*p.names.st, k) : "";
 }
 
 // Each slot that holds a word, with its address, value and label as its title;
@@ -173,9 +279,9 @@ void writeSlots(const MemoryPicture& p, FILE* out) {
         if (kind != SlotKind::Free && kind != SlotKind::Zero) {
             std::fprintf(out, "<rect x=\"%u\" y=\"%u\" width=\"%d\" height=\"%d\" fill=\"%s\"><title>0x%4.4x 0x%8.8x",
                          x, y, kCell, kCell, fill, 2 * k, p.patternValues[k]);
-            if (p.names.st != nullptr && patternLabel(*p.names.st, k)[0] != '\0') {
+            if (slotLabel(p, k)[0] != '\0') {
                 std::fputc(' ', out);
-                writeXmlText(out, patternLabel(*p.names.st, k));
+                writeXmlText(out, slotLabel(p, k));
             }
             std::fprintf(out, "</title></rect>\n");
         }
@@ -183,38 +289,81 @@ void writeSlots(const MemoryPicture& p, FILE* out) {
     }
 }
 
-int writeSwatch(int x, int y, const char* fill, FILE* out) {
-    std::fprintf(out,
-                 "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\" stroke=\"#303030\" "
-                 "stroke-width=\"0.5\"/>\n<text x=\"%d\" y=\"%d\">",
-                 x, y, kCell, kCell, fill, x + kCell + 6, y + kCell - 2);
-    return y + kLegendLine;
-}
-
-void writeFileLegend(const MemoryPicture& p, int y, FILE* out) {
-    y = writeSwatch(kProgramX, y, kPlain, out);
-    std::fprintf(out, "unused</text>\n");
-    const uint32_t files = p.record != nullptr ? p.record->files.count() : 1;
-    for (uint32_t f = 0; f < files; f++) {
-        char colour[8];
-        fileColour(f, colour);
-        y = writeSwatch(kProgramX, y, colour, out);
-        writeXmlText(out, p.record != nullptr ? p.record->files.name(f) : "instructions");
-        std::fprintf(out, "</text>\n");
+// Pattern labels beside their words, where the row has room before the next
+// labelled word: the label starts in the cell after its word, which is dark.
+void writeSlotLabels(const MemoryPicture& p, FILE* out) {
+    constexpr int kRowEnd = kWidth - 2;
+    for (uint32_t k = 0; k < kPatternSlots; k++) {
+        if (slotLabel(p, k)[0] == '\0') continue;
+        uint32_t next = k + 1;
+        while (next % kPatternColumns != 0 && slotLabel(p, next)[0] == '\0') next++;
+        const int x = kPatternX + static_cast<int>(k % kPatternColumns) * kCell;
+        const int nextX =
+            next % kPatternColumns != 0 ? kPatternX + static_cast<int>(next % kPatternColumns) * kCell : kRowEnd;
+        if (nextX - x < 3 * kCell) continue;  // no room for two characters: the legend lists it
+        writeCellLabel(out, x + kCell, kGridY + static_cast<int>(k / kPatternColumns) * kCell, slotLabel(p, k), nextX,
+                       kSlotStyles[static_cast<int>(SlotKind::Labelled)].fill);
     }
 }
 
-void writeSlotLegend(const MemoryPicture& p, int y, FILE* out) {
+// A swatch and what fits of its text in what is left of the grid's width;
+// returns the next entry's height.
+int writeLegendEntry(int x, int y, const char* fill, const char* text, int right, FILE* out) {
+    std::fprintf(out,
+                 "<rect x=\"%d\" y=\"%d\" width=\"%d\" height=\"%d\" fill=\"%s\" stroke=\"#303030\" "
+                 "stroke-width=\"0.5\"/>\n",
+                 x, y, kCell, kCell, fill);
+    writeTextIn(out, x + kCell + 6, y + kCell - 2, kTextSize, text, right - (x + kCell + 6));
+    return y + kLegendLine;
+}
+
+int writeHeading(int x, int y, const char* text, FILE* out) {
+    std::fprintf(out, "<text x=\"%d\" y=\"%d\" font-weight=\"bold\">%s</text>\n", x, y + kCell - 2, text);
+    return y + kLegendLine;
+}
+
+// The files that own program nibbles, in their colours.
+int writeFileLegend(const MemoryPicture& p, const FileOwners& owners, int y, FILE* out) {
+    y = writeHeading(kProgramX, y, p.record != nullptr ? "Program nibbles, by file" : "Program nibbles", out);
+    y = writeLegendEntry(kProgramX, y, kPlain, "unused", kProgramRight, out);
+    for (uint32_t f : owners.files)
+        y = writeLegendEntry(kProgramX, y, fileColour(owners, f),
+                             p.record != nullptr ? p.record->files.name(f) : "instructions", kProgramRight, out);
+    return y;
+}
+
+// The kinds of pattern slot shown, the words a load file writes, and the
+// labelled words by host address (the first kListedLabels of them).
+int writeSlotLegend(const MemoryPicture& p, int y, FILE* out) {
+    y = writeHeading(kPatternX, y, "Pattern words", out);
     bool shown[static_cast<int>(SlotKind::Count)] = {};
     for (SlotKind kind : p.slots) shown[static_cast<int>(kind)] = true;
     for (int kind = 0; kind < static_cast<int>(SlotKind::Count); kind++) {
         if (!shown[kind]) continue;
-        y = writeSwatch(kPatternX, y, kSlotStyles[kind].fill, out);
-        std::fprintf(out, "%s</text>\n", kSlotStyles[kind].legend);
+        y = writeLegendEntry(kPatternX, y, kSlotStyles[kind].fill, kSlotStyles[kind].legend, kWidth - kMargin, out);
     }
     std::fprintf(out, "<text x=\"%d\" y=\"%d\">%s %u %s.</text>\n", kPatternX, y + kCell - 2,
                  p.record != nullptr ? "A load file of the configuration-tool layout writes" : "The load file writes",
                  p.patternWritten, plural(p.patternWritten, "word", "words"));
+    y += kLegendLine;
+    uint32_t listed = 0, labelled = 0;
+    for (uint32_t k = 0; k < kPatternSlots; k++) {
+        if (slotLabel(p, k)[0] == '\0') continue;
+        if (labelled++ == 0) y = writeHeading(kPatternX, y + kLegendLine / 2, "Pattern labels", out);
+        if (listed == kListedLabels) continue;
+        char line[32];
+        std::snprintf(line, sizeof line, "0x%4.4x 0x%8.8x ", 2 * k, p.patternValues[k]);
+        const std::string text = line + std::string(slotLabel(p, k));
+        writeTextIn(out, kPatternX, y + kCell - 2, kTextSize, text.c_str(), kWidth - kMargin - kPatternX);
+        y += kLegendLine;
+        listed++;
+    }
+    if (labelled > listed) {
+        std::fprintf(out, "<text x=\"%d\" y=\"%d\">and %u more: their words' tooltips name them</text>\n", kPatternX,
+                     y + kCell - 2, labelled - listed);
+        y += kLegendLine;
+    }
+    return y;
 }
 
 }  // namespace
@@ -271,23 +420,46 @@ void pictureSource(MemoryPicture& picture, const AsmState& st, const Record& rec
 }
 
 void writeMemorySvg(const MemoryPicture& p, FILE* out) {
-    const int legendY = kGridY + kProgramRows * kCell + kLegendLine;
-    const uint32_t files = p.record != nullptr ? p.record->files.count() : 1;
-    const int fileLegendEnd = legendY + static_cast<int>(files + 1) * kLegendLine;
-    const int slotLegendEnd = kGridY + kPatternRows * kCell + kLegendLine + 8 * kLegendLine;
-    writeHeader(p, (fileLegendEnd > slotLegendEnd ? fileLegendEnd : slotLegendEnd) + kMargin, out);
+    const FileOwners owners = fileOwners(p);
+    // The legends are drawn into a scratch stream first: their length sets the picture's height.
+    char* legends = nullptr;
+    size_t legendsSize = 0;
+    FILE* scratch = open_memstream(&legends, &legendsSize);
+    int height = kGridY + kPatternRows * kCell;
+    if (scratch != nullptr) {
+        std::fprintf(scratch, "<g id=\"legends\">\n");
+        const int programEnd = writeFileLegend(p, owners, kGridY + kProgramRows * kCell + kLegendLine, scratch);
+        const int patternEnd = writeSlotLegend(p, kGridY + kPatternRows * kCell + kLegendLine, scratch);
+        std::fprintf(scratch, "</g>\n");
+        std::fclose(scratch);
+        height = programEnd > patternEnd ? programEnd : patternEnd;
+    }
+    if (scratch == nullptr) {  // no memory for it: the legends' longest possible height, drawn in place
+        const int files = static_cast<int>(owners.files.size()) + 2;
+        const int slots = static_cast<int>(SlotKind::Count) + kListedLabels + 5;
+        height = kGridY + (files > slots ? kProgramRows * kCell + files * kLegendLine
+                                         : kPatternRows * kCell + slots * kLegendLine) + kLegendLine;
+    }
+    writeHeader(p, height + kMargin, out);
     std::fprintf(out, "<g id=\"program\">\n");
-    writeStatements(p, out);
+    writeStatements(p, owners, out);
     writeGridLines(kProgramX, kProgramColumns, kProgramRows, out);
     writeLabels(p, out);
     writeRowAddresses(kProgramX, kProgramRows, kProgramColumns, 3, out);
-    writeFileLegend(p, legendY, out);
     std::fprintf(out, "</g>\n<g id=\"pattern\">\n");
     writeSlots(p, out);
     writeGridLines(kPatternX, kPatternColumns, kPatternRows, out);
+    writeSlotLabels(p, out);
     writeRowAddresses(kPatternX, kPatternRows, 2 * kPatternColumns, 4, out);
-    writeSlotLegend(p, kGridY + kPatternRows * kCell + kLegendLine, out);
-    std::fprintf(out, "</g>\n</svg>\n");
+    std::fprintf(out, "</g>\n");
+    if (scratch == nullptr) {
+        writeFileLegend(p, owners, kGridY + kProgramRows * kCell + kLegendLine, out);
+        writeSlotLegend(p, kGridY + kPatternRows * kCell + kLegendLine, out);
+    } else if (legends != nullptr) {
+        std::fwrite(legends, 1, legendsSize, out);
+    }
+    std::free(legends);
+    std::fprintf(out, "</svg>\n");
 }
 
 void writeXmlText(FILE* out, const char* text) {

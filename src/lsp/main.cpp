@@ -19,10 +19,15 @@ constexpr size_t kReadSize = 1 << 16;
 
 const char kUsage[] =
     "usage: qvek-lsp [--root DIR]\n"
+    "       qvek-lsp -h | --help | --version\n"
     "\n"
     "The language server of the qvek assembler, speaking the Language Server\n"
     "Protocol on standard input and output. INC names are opened in DIR, or in\n"
-    "the client's workspace folder, or in the current folder.\n";
+    "the client's workspace folder, or in the current folder.\n"
+    "\n"
+    "  --root DIR   open INC names in DIR\n"
+    "  -h, --help   print this text and exit\n"
+    "  --version    print the version and exit\n";
 
 // A closed descriptor 0, 1 or 2 would be taken by the next file opened, and
 // the protocol written into it: each is held open on /dev/null instead.
@@ -56,7 +61,7 @@ int main(int argc, char** argv) {
         } else if (word == "--version") {
             std::printf("qvek-lsp 5.0\n");
             return 0;
-        } else if (word == "--help") {
+        } else if (word == "--help" || word == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
         } else {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "lsp/formatting.h"
+
 namespace qvek::lsp {
 
 namespace {
@@ -84,7 +86,9 @@ json Server::initialize(const json& params) {
           {"documentSymbolProvider", true},
           {"workspaceSymbolProvider", true},
           {"semanticTokensProvider", {{"legend", semanticTokensLegend()}, {"full", true}}},
-          {"inlayHintProvider", true}}},
+          {"inlayHintProvider", true},
+          {"documentFormattingProvider", true},
+          {"documentRangeFormattingProvider", true}}},
         {"serverInfo", {{"name", "qvek-lsp"}, {"version", "5.0"}}}};
 }
 
@@ -204,6 +208,20 @@ void Server::registerHandlers() {
         return inlayHints(modelsFor(path), path, uintegerOf(range.at("start").at("line")),
                           uintegerOf(range.at("end").at("line")));
     });
+    dispatcher_.onRequest("textDocument/formatting", [this](const json& params) {
+        return format(params, 0, UINT32_MAX);
+    });
+    dispatcher_.onRequest("textDocument/rangeFormatting", [this](const json& params) {
+        const Range r{positionOf({{"position", params.at("range").at("start")}}),
+                      positionOf({{"position", params.at("range").at("end")}})};
+        // A selection that ends where a line starts leaves that line out.
+        return format(params, r.start.line, r.end.line - (r.end.character == 0 && r.end.line > r.start.line));
+    });
+}
+
+json Server::format(const json& params, uint32_t firstLine, uint32_t lastLine) {
+    const Document* open = documents_.byPath(pathOf(params));
+    return open != nullptr ? formattingEdits(*open->text, firstLine, lastLine) : json(nullptr);
 }
 
 std::string Server::pathOf(const json& params) const {

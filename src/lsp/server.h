@@ -57,6 +57,7 @@ class Server {
     void assemble(const std::string& mainPath);
     void publish(const std::vector<std::string>& paths);
     std::string pathOf(const json& params) const;
+    json format(const json& params, uint32_t firstLine, uint32_t lastLine);
     Models modelsFor(const std::string& path);
     Models allModels() const;
 

@@ -201,6 +201,16 @@ int writeMode(const DumpOptions& options, const Inspection& inspection, FILE* in
     return -1;
 }
 
+// A first line that is no header is most often a source named where a load
+// file belongs: the modes that read one are named.
+void suggestSourceModes(const char* name) {
+    report("%s is no load file. If it is a source, try:\n"
+           "  qvekdump --listing %s           the source with addresses, nibbles and messages\n"
+           "  qvekdump --source %s LOADFILE   LOADFILE, named from this source\n"
+           "  qvekdump --check %s             the assembler's diagnostics, no load file needed",
+           name, name, name, name);
+}
+
 int inspectOpenFile(const DumpOptions& options, FILE* in, ReadFiles& files) {
     std::unique_ptr<Inspection> inspection(new (std::nothrow) Inspection());
     if (inspection == nullptr) {
@@ -214,6 +224,7 @@ int inspectOpenFile(const DumpOptions& options, FILE* in, ReadFiles& files) {
             report("\nERROR:- %s on line %3.3u in file %s", image.error, image.errorLine, options.fileName);
         else
             report("\nERROR:- %s in file %s", image.error, options.fileName);
+        if (image.headerMissing) suggestSourceModes(options.fileName);
         return kFailureStatus;
     }
     std::unique_ptr<RecordedSource<NoProduct>> source;

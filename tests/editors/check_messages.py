@@ -4,6 +4,7 @@ of every entry against the message's own format.
 
     check_messages.py problem-matcher NODE PACKAGE_JSON SRC_DIR GOLDEN_DIR
     check_messages.py errorformat VIM VIM_DIR SRC_DIR GOLDEN_DIR
+    check_messages.py compilation EMACS EMACS_DIR SRC_DIR GOLDEN_DIR
 
 The messages are the standard output of every golden case, and every message
 format of the assembler's sources filled in with a range of files and lines.
@@ -106,12 +107,40 @@ def errorformat(vim, vim_dir, text, expected, work):
     return faults + ([f"{len(got)} entries for {len(want)} messages"] if len(got) != len(want) else [])
 
 
+def compilation(emacs, emacs_dir, text, expected, work):
+    """The whole output in a compilation buffer, beside Emacs' own patterns:
+    a located entry on each message naming a place, and on no other line."""
+    with open(os.path.join(work, "out"), "w", encoding="latin-1") as f:
+        f.write(text)
+    script = f"""(progn (add-to-list 'load-path {json.dumps(emacs_dir)}) (require 'qvek-mode)
+  (with-temp-buffer
+    (insert-file-contents-literally "out") (compilation-mode) (compilation--ensure-parse (point-max))
+    (goto-char (point-min))
+    (let (got)
+      (while (not (eobp))
+        (let* ((m (get-text-property (point) 'compilation-message))
+               (loc (and m (compilation--message->loc m))))
+          (push (if loc (format "%s|%s|%s" (if (eq (compilation--message->type m) 1) "W" "E")
+                                (caar (compilation--loc->file-struct loc)) (compilation--loc->line loc))
+                  "")
+                got))
+        (forward-line 1))
+      (write-region (mapconcat #'identity (nreverse got) "\n") nil "got"))))"""
+    subprocess.run([emacs, "--batch", "-Q", "--eval", script], cwd=work, stdin=subprocess.DEVNULL, check=True,
+                   stderr=subprocess.DEVNULL)
+    with open(os.path.join(work, "got"), encoding="latin-1") as f:
+        got = f.read().split("\n")
+    located = {line: f"{k}|{f}|{n}" for line, (k, f, n) in expected if f}
+    return [f"{line!r}: read as {g!r}, expected {located.get(line, '')!r}"
+            for line, g in zip(text.split("\n"), got) if g != located.get(line, "")]
+
+
 def main():
     reader, tool = sys.argv[1:3]
     editor_file, src_dir, golden_dir = map(os.path.abspath, sys.argv[3:6])  # the readers run elsewhere
     text, expected = messages(src_dir, golden_dir)
     with tempfile.TemporaryDirectory() as work:
-        check = problem_matcher if reader == "problem-matcher" else errorformat
+        check = {"problem-matcher": problem_matcher, "errorformat": errorformat, "compilation": compilation}[reader]
         faults = check(tool, editor_file, text, expected, os.path.realpath(work))
     print("\n".join(faults[:20]))
     print(f"{len(expected)} messages, {len(faults)} misread")

@@ -72,6 +72,20 @@ std::vector<std::string> textMateKeywords(const std::string& text) {
     return words;
 }
 
+// The strings of every "(defconst qvek-...-words '(...))" form.
+std::vector<std::string> emacsKeywords(const std::string& text) {
+    static const std::regex kList(R"re(\(defconst\s+qvek-[a-z-]+-words\s+'\(([^)]*)\))re");
+    static const std::regex kWord(R"re("([^"]*)")re");
+    std::vector<std::string> words;
+    for (std::sregex_iterator list(text.begin(), text.end(), kList), end; list != end; ++list) {
+        const std::string body = (*list)[1];
+        for (std::sregex_iterator word(body.begin(), body.end(), kWord); word != end; ++word)
+            words.push_back(upper((*word)[1]));
+    }
+    std::sort(words.begin(), words.end());
+    return words;
+}
+
 TEST(EditorSupport, VimKeywordsAreTheKeywordTable) {
     const std::string text = readRepositoryFile("editors/vim/syntax/qvek.vim");
     EXPECT_EQ(vimKeywords(text), assemblerKeywords());
@@ -85,6 +99,13 @@ TEST(EditorSupport, TextMateKeywordsAreTheKeywordTable) {
     EXPECT_NE(text.find(R"("scopeName": "source.qvek")"), std::string::npos);
 }
 
+TEST(EditorSupport, EmacsKeywordsAreTheKeywordTable) {
+    const std::string text = readRepositoryFile("editors/emacs/qvek-mode.el");
+    EXPECT_EQ(emacsKeywords(text), assemblerKeywords());
+    // The third element of font-lock-defaults: keywords match in any case.
+    EXPECT_NE(text.find("font-lock-defaults '(qvek-font-lock-keywords nil t)"), std::string::npos);
+}
+
 TEST(EditorSupport, ListsAreReadAsWritten) {
     // The readers themselves: a dropped or doubled word must show.
     EXPECT_EQ(vimKeywords("syntax keyword qvekX nop LDA nextgroup=qvekY skipwhite\nsyntax match qvekN /NOT/\n"),
@@ -92,6 +113,8 @@ TEST(EditorSupport, ListsAreReadAsWritten) {
     EXPECT_EQ(textMateKeywords(R"j({ "name": "keyword.a", "match": "(?i)(?:RET|RET)(?=x)" },)j"
                                R"j({ "name": "constant.b", "match": "(?:PGM)" })j"),
               (std::vector<std::string>{"RET", "RET"}));
+    EXPECT_EQ(emacsKeywords("(defconst qvek-a-words '(\"nop\"\n \"LDA\"))\n(defconst qvek-other '(\"X\"))"),
+              (std::vector<std::string>{"LDA", "NOP"}));
 }
 
 }  // namespace

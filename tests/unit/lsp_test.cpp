@@ -325,6 +325,33 @@ TEST_F(Lsp, IncludesThatAreNoFilesGetQveksMessages) {
     }
 }
 
+TEST_F(Lsp, FormattingEditsGiveTheFormattersText) {
+    const std::string text = "lda #one * load\r\n#l  nop\r\n\tret";
+    open("f.qvs", text);
+    const json whole = request("textDocument/formatting", {{"textDocument", {{"uri", uri("f.qvs")}}}});
+    ASSERT_EQ(whole.size(), 3u) << whole.dump();
+    // Applied from the last, the edits give what qvekfmt writes.
+    std::string result = text;
+    const Text before(text);
+    for (auto e = whole.rbegin(); e != whole.rend(); ++e) {
+        const auto offset = [&](const json& p) {
+            return before.offsetOf({p["line"].get<uint32_t>(), p["character"].get<uint32_t>()});
+        };
+        const size_t from = offset((*e)["range"]["start"]);
+        const size_t to = offset((*e)["range"]["end"]);
+        result.replace(from, to - from, (*e)["newText"].get<std::string>());
+    }
+    EXPECT_EQ(result, "        LDA #ONE                * load\r\n#L      NOP\r\n        RET\r\n");
+    const json range = request("textDocument/rangeFormatting",
+                               {{"textDocument", {{"uri", uri("f.qvs")}}},
+                                {"range", {{"start", {{"line", 1}, {"character", 3}}}, {"end", {{"line", 2}, {"character", 0}}}}}});
+    ASSERT_EQ(range.size(), 1u);
+    EXPECT_EQ(range[0]["range"]["start"]["line"], 1);
+    EXPECT_EQ(range[0]["newText"], "#L      NOP\r\n");
+    open("zero.qvs", std::string("NOP\0", 4));
+    EXPECT_EQ(request("textDocument/formatting", {{"textDocument", {{"uri", uri("zero.qvs")}}}})["code"], RequestFailed);
+}
+
 TEST(LspFrames, AnyCutOfTheStreamGivesTheSameBodies) {
     std::mt19937 rng(3);
     std::vector<std::string> bodies;
