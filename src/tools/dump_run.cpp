@@ -361,7 +361,7 @@ int drawSource(const DumpOptions& options, ReadFiles& files) {
     return closeOutput(out, true);
 }
 
-int answerAddresses(const DumpOptions& options) {
+int answerAddresses(const DumpOptions& options, bool mistaken) {
     ReadFiles files = watchOutput(options);
     const auto source = recordOrReport<AddressLookup>(options.fileName, files);
     if (source == nullptr) return kFailureStatus;
@@ -379,7 +379,8 @@ int answerAddresses(const DumpOptions& options) {
         if (readAddress(options.addresses[i], std::strlen(options.addresses[i]), address) == AddressReading::Address)
             answerAddress(lookup, address, out.stream);
     }
-    return closeOutput(out, read);
+    // A run that ends in a mistake leaves no output file behind, as every failed run does.
+    return closeOutput(out, read && !mistaken);
 }
 
 // A bad address on the command line, reported already, takes nothing from the good ones: they are
@@ -391,7 +392,7 @@ int lookUpAddresses(const DumpOptions& options) {
         mistaken |= readAddress(options.addresses[i], std::strlen(options.addresses[i]), address) !=
                     AddressReading::Address;
     }
-    const int status = answerAddresses(options);
+    const int status = answerAddresses(options, mistaken);
     return mistaken ? kUsageStatus : status;
 }
 
