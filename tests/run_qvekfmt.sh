@@ -37,6 +37,13 @@ expect 1 "$(printf -- '--- bad.qvs\t(original)\n+++ bad.qvs\t(formatted)\n@@ -1,
     "$fmt" --diff bad.qvs
 expect 0 "        NOP" "$fmt" - < bad.qvs
 expect 0 "        NOP" "$fmt" < bad.qvs
+# Standard input from a socket, as an editor may give it.
+expect 0 "        NOP" python3 -c '
+import socket, subprocess, sys
+ours, theirs = socket.socketpair()
+ours.sendall(b"nop\n")
+ours.close()
+sys.exit(subprocess.run([sys.argv[1]], stdin=theirs).returncode)' "$fmt"
 # Refused: every other file is still done, and the status tells the worst.
 for refused in missing.qvs folder /dev/zero binary.qvs; do
     expect 2 "" "$fmt" --check "$refused" good.qvs

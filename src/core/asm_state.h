@@ -95,6 +95,11 @@ using Opener = FILE* (*)(void* context, const char* name);
 // Names the kind of file ("a pipe", "a device", "a socket") an opener will not
 // open, as the passes refuse it from disk, or returns null to have it opened.
 using OpenerRefusal = const char* (*)(void* context, const char* name);
+// Asked after a statement failed (its error reported and observed) whether the
+// pass goes on with the next line; a check that reports every mistake in one run
+// says yes while the rest can still be read. The failed statement then takes its
+// room as if assembled, so that later addresses stay where the assembler puts them.
+using Resumer = bool (*)(void* context, const AsmState& st);
 
 // The arrays: most of the state's size, and every byte of them zero when a run
 // begins, so that newAsmState can leave them to pages the system zeroes.
@@ -159,6 +164,8 @@ struct AsmFields {
     Opener opener = nullptr;                    // opens every source file; null = from disk by name
     void* openerContext = nullptr;              // handed back to opener
     OpenerRefusal openerRefuses = nullptr;      // with an opener: what it refuses; null = it refuses nothing
+    Resumer resume = nullptr;                   // asked after a failed statement; null = every failure ends the pass
+    void* resumeContext = nullptr;              // handed back to resume
 };
 
 // The one record. A value-initialised one (new AsmState()) is a fresh state, and

@@ -20,7 +20,7 @@ constexpr int32_t kNotLookedUp = -2;                 // NameUse::entry: this pas
 enum class EventKind : uint8_t {
     FileEntered,  // a pass starts reading a file; the main source comes at depth 0
     FileLeft,     // a pass stops reading a file, at its end or after a failure
-    Statement,    // a statement line has been carried out, or failed (then the pass ends)
+    Statement,    // a statement line has been carried out, or failed (then the pass ends, unless resumed)
     Constant,     // DEF entered a constant (pass 1)
     PatternWord,  // PAT stored a word (pass 1)
     Origin,       // ORG moved an origin or ignored its address (pass 1)
@@ -47,7 +47,7 @@ struct StatementEvent {
     uint32_t address;                        // programCounter when the line began
     uint32_t size;                           // nibbles an instruction takes from address; 0 otherwise
     uint8_t written;                         // bit k: this pass wrote nibble address + k
-    bool completed;                          // false: the line failed and the pass ends here
+    bool completed;                          // false: the line failed; the pass ends here unless resumed
     uint32_t nameCount;                      // used entries of names
     const NameUse* names;                    // in operand order, the label first
 };

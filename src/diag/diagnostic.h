@@ -19,7 +19,7 @@ enum class Level : uint8_t { Error, Warning, Note };
 // token (the whole line is meant).
 struct Range {
     uint32_t file = 0;         // index into Report::files
-    int32_t line = 0;          // from 1, as the assembler's messages count lines
+    int32_t line = 0;          // from 1, as the assembler's messages count lines; 0 = the file as a whole
     uint32_t firstColumn = 0;  // from 1; 0 = no column known
     uint32_t lastColumn = 0;   // >= firstColumn when firstColumn > 0
 };
@@ -52,7 +52,8 @@ struct Diagnostic {
 // One file the check read, named as the assembler named it.
 struct CheckedFile {
     std::string name;                // as the passes opened it: the main source as given, INC names upper case
-    std::vector<std::string> lines;  // the file's lines as the assembler numbers them, line ends dropped
+    std::vector<std::string> lines;  // the file's lines as the assembler numbers them, line ends dropped;
+                                     // fewer than a range's line when the file could not be read whole
     int32_t includedFrom = -1;       // index of the file whose INC read it first; -1 for the main source
     int32_t includeLine = 0;         // that INC's line
     uint32_t includeColumn = 0;      // the column of the name in that INC line

@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace qvek::format {
 
@@ -30,10 +29,25 @@ enum class Kind : uint8_t {
     AsItStands,       // left exactly as it stood
 };
 
-struct Shape {
-    Kind kind = Kind::Blank;
-    std::string_view normal;  // Statement: the line as the assembler reads it (single blanks, upper case)
+// Where the parts of a statement end, as lengths: the label's (0 without one),
+// the statement word's, and the name DEF or PAT defines when a value follows it (0 otherwise).
+struct Cuts {
+    uint8_t label = 0;
+    uint8_t word = 0;
+    uint8_t name = 0;
+};
+
+struct Statement {
+    std::string_view normal;  // the line as the assembler reads it (single blanks, upper case)
+    Cuts cuts;                // of normal, as cutsOf gives them
     bool commented = false;   // a comment follows
+};
+
+// What the columns of a file are chosen from, gathered in two rounds over its statements.
+struct Widths {
+    uint32_t label = 0;      // the longest label within the cap
+    uint32_t name = 0;       // the longest defined name within the cap
+    uint32_t statement = 0;  // the longest commented statement laid out, within the cap
 };
 
 struct Columns {
@@ -43,9 +57,15 @@ struct Columns {
     uint32_t comment = kMinCommentColumn;
 };
 
-/// The columns of a file, from its longest label, defined name and commented statement within the caps.
-Columns chooseColumns(const std::vector<Shape>& lines);
+/// The parts of a line as the assembler reads it, at most kMaxStatementPart characters.
+Cuts cutsOf(std::string_view normal);
+/// Round one: widens w to a statement's label and defined name, where the caps let them move a column.
+void widenNames(Widths& w, const Statement& s);
+/// Round two, at the columns of round one: widens w to a commented statement laid out.
+void widenStatement(Widths& w, const Columns& c, const Statement& s);
+/// The columns of the widths gathered so far.
+Columns columnsOf(const Widths& w);
 /// Writes a line up to its comment (or its end) into out, kLaidOutSize bytes; returns the bytes written.
-size_t layLine(const Columns& columns, const Shape& line, char* out);
+size_t layLine(const Columns& columns, Kind kind, const Statement& s, char* out);
 
 }  // namespace qvek::format

@@ -1,22 +1,13 @@
-// Where the assembler's tokens lie in a line as typed: the reader drops
-// comments, carriage returns and form feeds and splits at blanks, so the n-th
-// token it delivers is the n-th run of other bytes before any '*'. Writes nothing.
+// The language server reads tokens where the source layer finds them
+// (source/token_spans.h); the names stay at hand in its own namespace.
 #pragma once
 
-#include <cstddef>
-#include <string_view>
-#include <vector>
+#include "source/token_spans.h"
 
 namespace qvek::lsp {
 
-struct Span {
-    size_t begin = 0;  // byte offsets in the line
-    size_t end = 0;
-};
-
-/// The tokens of a line as typed, in the order the reader delivers them.
-std::vector<Span> tokenSpans(std::string_view line);
-/// Where the line's comment starts, or npos when it has none.
-size_t commentStart(std::string_view line);
+using qvek::commentStart;
+using qvek::Span;
+using qvek::tokenSpans;
 
 }  // namespace qvek::lsp

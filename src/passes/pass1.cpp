@@ -88,7 +88,7 @@ int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
         const uint32_t start = st.programCounter;
         const int result = assembleLine(st, line, s);
         if (st.observer != nullptr) observeStatement(st, s, start, result >= 0);
-        if (result < 0) return -1;
+        if (result < 0 && !goesOnAfterFailure(st, s, start)) return -1;
         // A line without a statement word moves no pointer, so raising the mark is harmless there.
         if (st.patternPointer > st.patternHighWater) st.patternHighWater = st.patternPointer;
     }

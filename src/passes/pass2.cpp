@@ -106,7 +106,7 @@ int readStatements(AsmState& st, FILE* stream, char* line, Statement& s) {
         const uint32_t start = st.programCounter;
         const int result = fillLine(st, line, s);
         if (st.observer != nullptr) observeStatement(st, s, start, result >= 0);
-        if (result < 0) return -1;
+        if (result < 0 && !goesOnAfterFailure(st, s, start)) return -1;
     }
 }
 

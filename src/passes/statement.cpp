@@ -9,6 +9,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/keywords.h"
 #include "core/messages.h"
 #include "core/state_memory.h"
 #include "core/symbols.h"
@@ -163,6 +164,15 @@ int splitOperands(AsmState& st, Statement& s, uint32_t last) {
 int splitStatement(AsmState& st, char* line, Statement& s, uint32_t operands, uint32_t labelOperands) {
     if (splitHead(st, line, s) < 0) return -1;
     return splitOperands(st, s, s.hasLabel ? labelOperands : operands);
+}
+
+// Out of line: the pass loops carry only the test of the failure and the call.
+__attribute__((noinline)) bool goesOnAfterFailure(AsmState& st, const Statement& s, uint32_t start) {
+    if (st.resume == nullptr || !st.resume(st.resumeContext, st)) return false;
+    // A word the split never reached takes no room; an instruction takes its whole format, as in a clean pass.
+    const InstructionFormat* format = isShortWord(s) ? nullptr : instructionFormat(lookupKeyword(s.word, s.wordLength));
+    st.programCounter = start + (format != nullptr ? format->size : 0);
+    return true;
 }
 
 namespace {

@@ -60,6 +60,9 @@ int splitHead(AsmState& st, char* line, Statement& s);
 int splitOperands(AsmState& st, Statement& s, uint32_t last);
 /// Tells whether a split line's word is shorter than three characters, as no statement word is.
 inline bool isShortWord(const Statement& s) { return s.wordLength < 3; }
+/// After a failed statement that began at start: asks st.resume whether the pass goes on and, if so, gives
+/// the statement its room; false when the pass ends here. Only the failure path calls it.
+bool goesOnAfterFailure(AsmState& st, const Statement& s, uint32_t start);
 /// Opens an INC file and enters its include level; returns 0, or -1 after reporting why not.
 int openInclude(AsmState& st, const char* name, FILE** stream);
 /// Tells whether an open stream is the target file the run is writing.

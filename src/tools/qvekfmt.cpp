@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "format/formatter.h"
@@ -83,9 +84,28 @@ int parse(int argc, char** argv, Options& o) {
     return -1;
 }
 
-bool writeOut(const std::string& text) {
-    return std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-}
+bool writeOut(std::string_view text) { return std::fwrite(text.data(), 1, text.size(), stdout) == text.size(); }
+
+// Standard output as a formatting's sink: a large file goes out as it is laid out, never held whole.
+class ToStandardOutput : public qvek::format::Sink {
+  public:
+    void put(std::string_view piece) override { writeOut(piece); }
+};
+
+// Compares a formatting with its source as it is laid out, for --check.
+class Comparison : public qvek::format::Sink {
+  public:
+    explicit Comparison(std::string_view source) : rest_(source) {}
+    void put(std::string_view piece) override {
+        differs_ = differs_ || rest_.substr(0, piece.size()) != piece;
+        if (!differs_) rest_.remove_prefix(piece.size());
+    }
+    bool changes() const { return differs_ || !rest_.empty(); }
+
+  private:
+    std::string_view rest_;
+    bool differs_ = false;
+};
 
 // Formats one file as the options ask; returns its exit status.
 int formatFile(const Options& o, const std::string& name) {
@@ -96,7 +116,13 @@ int formatFile(const Options& o, const std::string& name) {
         std::fprintf(stderr, "qvekfmt: %s: %s\n", shown.c_str(), why.c_str());
         return kExitTrouble;
     }
-    const qvek::format::Formatted f = qvek::format::formatSource(source.text);
+    // Only a diff and a rewrite need the whole formatted text at once.
+    const bool whole = o.diff || o.inPlace;
+    Comparison comparison(source.text);
+    ToStandardOutput toStandardOutput;
+    qvek::format::Sink& sink = o.check ? static_cast<qvek::format::Sink&>(comparison) : toStandardOutput;
+    const qvek::format::Formatted f =
+        whole ? qvek::format::formatSource(source.text) : qvek::format::formatSource(source.text, sink);
     if (!f.isText) {
         std::fprintf(stderr, "qvekfmt: %s: holds a zero byte on line %u: not a source text; left as it is\n",
                      shown.c_str(), f.zeroLine);
@@ -107,7 +133,7 @@ int formatFile(const Options& o, const std::string& name) {
     for (const qvek::format::Note& n : f.notes)
         std::fprintf(stderr, "qvekfmt: %s:%u: left as it is: the line %s\n", shown.c_str(), n.line,
                      qvek::format::describe(n.why));
-    const bool changes = f.text != source.text;
+    const bool changes = whole ? f.text != source.text : comparison.changes();
     int status = 0;
     if (o.check || o.diff) {
         if (o.check && changes) std::printf("%s\n", shown.c_str());
@@ -118,8 +144,6 @@ int formatFile(const Options& o, const std::string& name) {
             std::fprintf(stderr, "qvekfmt: %s: %s; left as it was\n", shown.c_str(), why.c_str());
             status = kExitTrouble;
         }
-    } else {
-        writeOut(f.text);
     }
     return status;
 }

@@ -76,7 +76,9 @@ bool readSource(const std::string& name, bool forRewrite, Source& source, std::s
     source.text.clear();
     struct stat before;
     if (fstat(d.fd, &before) != 0) return failed(why, std::strerror(errno));
-    if (const char* kind = kindRefused(before)) return failed(why, kind);
+    // Standard input may be one end of a pair of sockets, as some editors give the programs they run.
+    if (const char* kind = kindRefused(before); kind != nullptr && !(name == "-" && S_ISSOCK(before.st_mode)))
+        return failed(why, kind);
     if (S_ISREG(before.st_mode) && static_cast<size_t>(before.st_size) <= kMaxSourceBytes)
         source.text.reserve(static_cast<size_t>(before.st_size));
     if (!readAll(d.fd, source.text, why)) return false;

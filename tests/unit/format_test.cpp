@@ -157,8 +157,11 @@ struct Reading {
 };
 
 Reading read(std::string line) {
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    // A carriage return ends a line only before its line feed; anywhere else the assembler reads past it.
+    if (!line.empty() && line.back() == '\n') {
+        line.pop_back();
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+    }
     Reading r;
     const size_t star = line.find('*');
     const std::string statement = line.substr(0, star);
