@@ -28,6 +28,10 @@ flags=()
 trees=0  # the fuzzer builds a tree of files from each input
 case $(basename "$fuzzer") in
     *load_file*) seed_folders=("$repo"/tests/golden/*/expect "$repo"/tests/golden_dump/*/files) ;;
+    *lsp_text*)
+        seed_folders=()  # its inputs are choices, not text: it starts from nothing
+        flags=(-max_len=256)
+        ;;
     *lsp*) seed_folders=("$repo"/fuzz/lsp) ;;
     *program* | *dump*)
         seed_folders=()

@@ -80,7 +80,7 @@ case_target_links() {
     expect_empty OUT.UCD
 
     printf 'NOP\nINC HARD.INC\n' > h.qvs
-    printf 'RET\n' > OUT2.UCD
+    printf "##\nRET\n" > OUT2.UCD
     ln OUT2.UCD HARD.INC
     run h.qvs OUT2.UCD
     expect_status 255
@@ -97,6 +97,37 @@ case_target_links() {
     expect_line "WARNING:- Append file TAIL.UCD is the target file. No file appended !"
     expect_report 1 0
     [ "$(wc -c < OUT3.UCD)" = "$(wc -c < alone.ucd)" ] || fail "$last_run: OUT3.UCD is not just the load file"
+}
+
+# Only an existing file with text that is no load file is refused as the
+# target: a load file of either layout, with a file appended or not, an empty
+# file and a named pipe are written as before, and the pipe waits for a reader.
+case_existing_targets() {
+    printf 'NOP\n' > a.qvs
+    printf 'tail\n' > TAIL
+    run -aTAIL a.qvs tail.ucd
+    run -i a.qvs hw.dbg
+    : > empty.ucd
+    for target in tail.ucd hw.dbg empty.ucd; do
+        run a.qvs "$target"
+        expect_status 0
+        expect_load_file "$target"
+    done
+    printf 'x\n' > other.txt
+    run -s a.qvs other.txt
+    expect_status 255
+    [ -s .out ] && fail "$last_run: a silent run printed something"
+    [ "$(cat other.txt)" = x ] || fail "$last_run: other.txt changed"
+    mkfifo OUT.PIPE
+    timeout "$limit" "$qvek" a.qvs OUT.PIPE > .out &
+    sleep 1
+    kill -0 $! 2> /dev/null || fail "qvek a.qvs OUT.PIPE: did not wait for a reader"
+    cat OUT.PIPE > from_pipe
+    wait $!
+    status=$?
+    last_run="qvek a.qvs OUT.PIPE"
+    expect_status 0
+    expect_load_file from_pipe
 }
 
 case_dev_full() {

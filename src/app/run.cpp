@@ -1,6 +1,7 @@
 #include "app/run.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -97,6 +98,22 @@ FILE* openWithoutEmptying(const char* name) {
     return stream;
 }
 
+// Source and target named the other way round would replace the source with a
+// load file: an existing regular file with text in it is replaced only when it
+// is a load file already (whatever was appended behind it). What cannot be
+// examined is left to opening it, as before.
+bool replacesOtherFile(const char* name) {
+    // Devices and pipes are only looked at, never opened here: opening may rewind a tape or meet a waiting writer.
+    struct stat info {};
+    if (stat(name, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0) return false;
+    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    char start[kFirstLinePeek];
+    const ssize_t length = read(fd, start, sizeof start);
+    close(fd);
+    return length > 0 && !opensLoadFile(start, static_cast<size_t>(length));
+}
+
 // Opens the source and then the target; returns 0, or -1 after reporting why not.
 int openFiles(AsmState& st, const CommandLine& names, FILE** source, Target& target) {
     *source = nullptr;
@@ -114,6 +131,10 @@ int openFiles(AsmState& st, const CommandLine& names, FILE** source, Target& tar
         std::fclose(*source);
         return error(st, "\nERROR:- Target file %s is the source file %s. Nothing written !", names.targetName,
                      names.sourceName);
+    }
+    if (replacesOtherFile(names.targetName)) {
+        std::fclose(*source);
+        return error(st, "\nERROR:- Target file %s exists and is no load file. Nothing written !", names.targetName);
     }
     target.name = names.targetName;
     target.stream = openWithoutEmptying(names.targetName);

@@ -92,6 +92,9 @@ using Observer = void (*)(void* context, const AsmState& st, const AsmEvent& eve
 // Opens a source file (the main source or an INC file) for reading by name, as
 // the passes name it; returns null when it cannot. Both passes call it per file.
 using Opener = FILE* (*)(void* context, const char* name);
+// Names the kind of file ("a pipe", "a device", "a socket") an opener will not
+// open, as the passes refuse it from disk, or returns null to have it opened.
+using OpenerRefusal = const char* (*)(void* context, const char* name);
 // Asked after a statement failed (its error reported and observed) whether the
 // pass goes on with the next line; a check that reports every mistake in one run
 // says yes while the rest can still be read. The failed statement then takes its
@@ -160,6 +163,7 @@ struct AsmFields {
     uint8_t pass = 0;                           // the pass running, 1 or 2; 0 outside the passes
     Opener opener = nullptr;                    // opens every source file; null = from disk by name
     void* openerContext = nullptr;              // handed back to opener
+    OpenerRefusal openerRefuses = nullptr;      // with an opener: what it refuses; null = it refuses nothing
     Resumer resume = nullptr;                   // asked after a failed statement; null = every failure ends the pass
     void* resumeContext = nullptr;              // handed back to resume
 };

@@ -81,6 +81,7 @@ struct CheckOptions {
     bool warningsAsErrors = false;        // --werror
     Opener opener = nullptr;              // as AsmState::opener: null = from disk by name
     void* openerContext = nullptr;
+    OpenerRefusal openerRefuses = nullptr;  // with an opener: what it refuses, as AsmState::openerRefuses
     Observer next = nullptr;              // also told every event of the check's assembly (the language server's model)
     void* nextContext = nullptr;
 };

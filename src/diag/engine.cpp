@@ -80,6 +80,7 @@ Report check(const char* sourceName, const CheckOptions& options) {
         } else {
             st->opener = openForCheck;
             st->openerContext = &g;
+            st->openerRefuses = refusedForCheck;
             st->observer = gatherEvent;
             st->observerContext = &g;
             st->resume = goOn;

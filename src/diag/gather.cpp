@@ -124,26 +124,9 @@ void statement(Gathered& g, const AsmEvent& e) {
     keepMalformed(g, s, at);
 }
 
-void message(Gathered& g, const AsmState& st, const AsmEvent& e) {
-    Code code = codeOfMessage(e.message.severity, e.message.text);
+void message(Gathered& g, const AsmEvent& e) {
+    const Code code = codeOfMessage(e.message.severity, e.message.text);
     std::string text = e.message.text;
-    // The check's opener refuses what the passes refuse themselves without one; the words are theirs.
-    if (code == Code::IncludeNotFound) {
-        const char* prefix = "\nERROR:- Could not open include file ";
-        const size_t begin = std::strlen(prefix), end = text.rfind(" !");
-        const auto known = text.rfind(prefix, 0) == 0 && end != std::string::npos && end >= begin
-                               ? g.texts.find(text.substr(begin, end - begin))
-                               : g.texts.end();
-        if (known != g.texts.end() && known->second.refused != nullptr) {
-            code = Code::IncludeNotPlain;
-            char words[kMessageTextSize];
-            std::snprintf(words, sizeof words,
-                          "\nERROR:- Include file %s on line %3.3d in file %s is %s, which cannot be read on both "
-                          "passes !",
-                          known->first.c_str(), st.currentLine, st.includeNames[0], known->second.refused);
-            text = words;
-        }
-    }
     // Includes nested in includes can repeat one mistake without end; a check that has said this much stops.
     if (endsReading(code) || g.messages.size() >= kMaxMessages) g.stopped = true;
     if (code == Code::IncludeNotFound || code == Code::IncludeNotPlain || code == Code::IncludeTooDeep)
@@ -178,7 +161,7 @@ void gatherEvent(void* context, const AsmState& st, const AsmEvent& e) {
             break;
         case EventKind::Statement: statement(g, e); break;
         case EventKind::PatternWord: g.filledSlots.set(e.pattern.slot % kPatternSlots); break;
-        case EventKind::Message: message(g, st, e); break;
+        case EventKind::Message: message(g, e); break;
         default: break;
     }
     if (g.options.next != nullptr) g.options.next(g.options.nextContext, st, e);

@@ -122,6 +122,8 @@ bool endsReading(Code code);
 /// The opener of a check: each file read once, both passes served the same bytes; a file that could not be
 /// read whole is opened afresh, so that the passes meet the fault as the assembler does.
 FILE* openForCheck(void* gathered, const char* name);
+/// What openForCheck refuses to open ("a pipe", "a device"), as the passes ask before opening; null: nothing.
+const char* refusedForCheck(void* gathered, const char* name);
 /// Fills a file's lines as the assembler numbers them (split at line feeds, a carriage return before one
 /// dropped), from the bytes the check read or, where it could not, from the file itself.
 void fillLines(Gathered& g, const char* name, CheckedFile& file);

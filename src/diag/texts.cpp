@@ -49,15 +49,17 @@ void splitLines(std::shared_ptr<const std::string> bytes, CheckedFile& file) {
     file.text = std::move(bytes);
 }
 
-}  // namespace
-
-FILE* openForCheck(void* context, const char* name) {
-    Gathered& g = *static_cast<Gathered*>(context);
+// The file as the check first met it, read whole once: both passes get the same bytes.
+FileText& textFor(Gathered& g, const char* name) {
     const auto [at, fresh] = g.texts.try_emplace(name);
     FileText& text = at->second;
     if (fresh) {
-        // Without an opener of its own a check refuses, as the passes do, what need not read the same twice.
-        if (g.options.opener == nullptr) text.refused = kindReadOnce(name);
+        // A check refuses, as the passes do, what need not read the same twice: from disk by their own
+        // rule, through an opener by what the opener says it refuses.
+        if (g.options.opener == nullptr)
+            text.refused = kindReadOnce(name);
+        else if (g.options.openerRefuses != nullptr)
+            text.refused = g.options.openerRefuses(g.options.openerContext, name);
         FILE* stream = text.refused != nullptr ? nullptr : openDirectly(g, name);
         text.missing = text.refused == nullptr && stream == nullptr;
         if (stream != nullptr) {
@@ -65,10 +67,22 @@ FILE* openForCheck(void* context, const char* name) {
             std::fclose(stream);
         }
     }
+    return text;
+}
+
+}  // namespace
+
+FILE* openForCheck(void* context, const char* name) {
+    Gathered& g = *static_cast<Gathered*>(context);
+    FileText& text = textFor(g, name);
     if (text.refused != nullptr || text.missing) return nullptr;
     if (!text.whole) return openDirectly(g, name);
     // The bytes outlive the stream: the check holds them until it ends.
     return fmemopen(text.bytes->data(), text.bytes->size(), "r");
+}
+
+const char* refusedForCheck(void* context, const char* name) {
+    return textFor(*static_cast<Gathered*>(context), name).refused;
 }
 
 void fillLines(Gathered& g, const char* name, CheckedFile& file) {

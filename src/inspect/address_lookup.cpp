@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <string>
 
 #include "core/symbols.h"
 
@@ -38,8 +39,8 @@ void writeLabel(const AddressLookup& lookup, uint32_t address, FILE* out) {
         std::fprintf(out, "%s+%u", name, offset);
 }
 
-void answerLine(const AddressLookup& lookup, const char* line, size_t length, FILE* out) {
-    const LogAddress found = findLogAddress(line, length);
+void answerLine(const AddressLookup& lookup, const char* line, size_t length, bool cut, FILE* out) {
+    const LogAddress found = findLogAddress(line, length, cut);
     switch (found.reading) {
         case AddressReading::Address: answerAddress(lookup, found.address, out); return;
         case AddressReading::Beyond:
@@ -84,17 +85,21 @@ void answerAddress(const AddressLookup& lookup, uint32_t address, FILE* out) {
 }
 
 int answerLog(const AddressLookup& lookup, FILE* in, FILE* out) {
-    char line[kLogLineSize];
+    std::string line;  // grows with the longest line, up to kLogLineSize
     for (;;) {
-        size_t length = 0;
+        line.clear();
         bool any = false;
+        bool cut = false;
         int c;
         while ((c = std::getc(in)) != EOF && c != '\n') {
             any = true;
-            if (length < sizeof line) line[length++] = static_cast<char>(c);
+            if (line.size() < kLogLineSize)
+                line.push_back(static_cast<char>(c));
+            else
+                cut = true;
         }
         if (c == EOF && !any) break;
-        answerLine(lookup, line, length, out);
+        answerLine(lookup, line.data(), line.size(), cut, out);
         // Each answer leaves at once, for whoever reads the pipe. An output
         // that fails ends the lookup; closing the output reports it.
         if (std::fflush(out) != 0) return 0;
@@ -121,13 +126,16 @@ AddressReading readAddress(const char* word, size_t length, uint32_t& address) {
     return AddressReading::Address;
 }
 
-LogAddress findLogAddress(const char* line, size_t length) {
+LogAddress findLogAddress(const char* line, size_t length, bool cut) {
     LogAddress found;
     size_t first = 0, last = length;
+    // The word the cut runs through is not all there: read as it stands it could name another address.
+    if (cut)
+        while (last > 0 && isWordByte(line[last - 1])) last--;
     while (first < last && isBlank(line[first])) first++;
     while (last > first && isBlank(line[last - 1])) last--;
     // A line that is one word is read in every form, as an argument is.
-    bool oneWord = first < last;
+    bool oneWord = first < last && !cut;
     for (size_t i = first; i < last && oneWord; i++) oneWord = isWordByte(line[i]);
     if (oneWord) {
         found.reading = readAddress(line + first, last - first, found.address);

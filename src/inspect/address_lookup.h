@@ -14,7 +14,9 @@
 
 namespace qvek {
 
-constexpr size_t kLogLineSize = 1024;  // bytes of a log line searched for an address; the rest is passed over
+// Bytes of a log line searched for an address; the rest is passed over, and a
+// word it cuts is never read as an address.
+constexpr size_t kLogLineSize = 1u << 20;
 
 enum class AddressReading : uint8_t {
     Address,     // a program address
@@ -47,7 +49,8 @@ int answerLog(const AddressLookup& lookup, FILE* in, FILE* out);
 
 /// Reads a word of length bytes as a program address: hexadecimal digits after an optional 0x, H or X.
 AddressReading readAddress(const char* word, size_t length, uint32_t& address);
-/// Finds the address of a log line: the whole line when it is one word, else its first word beginning 0x.
-LogAddress findLogAddress(const char* line, size_t length);
+/// Finds the address of a log line: the whole line when it is one word, else its first word beginning 0x;
+/// a line cut short after length bytes is no one word, and its last word, if cut, is passed over.
+LogAddress findLogAddress(const char* line, size_t length, bool cut = false);
 
 }  // namespace qvek

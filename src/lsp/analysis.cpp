@@ -12,6 +12,7 @@
 #include "core/observer.h"
 #include "diag/engine.h"
 #include "inspect/source_names.h"
+#include "source/files.h"
 #include "lsp/lines.h"
 
 namespace qvek::lsp {
@@ -38,7 +39,8 @@ struct Snapshot {
         return text;
     }
 
-    // Regular files only: a pipe or a device would block or never end. A file
+    // Regular files only: a pipe or a device would block or never end, and a
+    // folder or the null device is left to the stream openRaw gives. A file
     // whose size and time stamp did not change is not read again.
     SharedText readDisk(const std::string& path) {
         struct stat info;
@@ -59,9 +61,23 @@ struct Snapshot {
     }
 };
 
+// An unsaved document is never refused; on disk, what the passes would refuse from there.
+const char* refusedBySnapshot(void* context, const char* name) {
+    auto& snapshot = *static_cast<Snapshot*>(context);
+    const std::string path = snapshot.workspace.resolve(name);
+    return snapshot.documents.byPath(path) != nullptr ? nullptr : kindReadOnce(path.c_str());
+}
+
 FILE* openFromSnapshot(void* context, const char* name) {
     auto& snapshot = *static_cast<Snapshot*>(context);
-    const SharedText text = snapshot.textOf(snapshot.workspace.resolve(name));
+    const std::string path = snapshot.workspace.resolve(name);
+    const SharedText text = snapshot.textOf(path);
+    // A folder fails when read and the null device reads empty, on both passes and as from disk: the
+    // passes say so in their own words.
+    struct stat info;
+    if (text == nullptr && stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode) &&
+        kindReadOnce(path.c_str()) == nullptr)
+        return std::fopen(path.c_str(), "r");
     if (text == nullptr) return nullptr;
     // The text outlives the stream: the snapshot holds it until the assembly ends.
     return fmemopen(const_cast<char*>(text->bytes().data()), text->bytes().size(), "r");
@@ -222,6 +238,7 @@ std::shared_ptr<const Model> Analyzer::assemble(const std::string& mainPath, con
     options.switches = switches_;
     options.opener = openFromSnapshot;
     options.openerContext = &snapshot;
+    options.openerRefuses = refusedBySnapshot;
     options.next = observe;
     options.nextContext = &builder;
     const std::string name = workspace.nameOf(mainPath);

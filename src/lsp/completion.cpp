@@ -2,6 +2,7 @@
 // statement word goes, and at an operand the names of the one table that
 // operand is looked up in, found from the instruction formats.
 #include <algorithm>
+#include <map>
 
 #include "core/keywords.h"
 #include "lsp/features.h"
@@ -29,18 +30,38 @@ json item(const std::string& label, int kind, const std::string& detail) {
     return i;
 }
 
+// The pattern names a lookup finds once the passes are done: a later PAT at a
+// slot takes the slot's label from the name before, and of the slots a name
+// still labels the lowest is the one found.
+std::vector<const Symbol*> patternNamesFound(const Model& m) {
+    std::map<uint32_t, const Symbol*> bySlot;
+    for (const Symbol& s : m.symbols)
+        if (s.table == Table::Pattern) bySlot[s.value] = &s;
+    std::map<std::string_view, const Symbol*> byName;
+    for (const auto& [slot, s] : bySlot) byName.emplace(s->name, s);
+    std::vector<const Symbol*> found;
+    for (const auto& [name, s] : byName) found.push_back(s);
+    return found;
+}
+
 void addNames(json& items, const Models& models, Table table) {
     const int kind = table == Table::Label ? kFunctionItem : table == Table::Constant ? kConstantItem : kFieldItem;
     std::vector<std::string> seen;
-    for (const auto& m : models)
-        for (const Symbol& s : m->symbols) {
-            if (s.table != table || s.shadowed || std::find(seen.begin(), seen.end(), s.name) != seen.end()) continue;
+    for (const auto& m : models) {
+        std::vector<const Symbol*> names;
+        if (table == Table::Pattern) names = patternNamesFound(*m);
+        for (const Symbol& s : m->symbols)
+            if (table != Table::Pattern && s.table == table && !s.shadowed) names.push_back(&s);
+        for (const Symbol* name : names) {
+            const Symbol& s = *name;
+            if (std::find(seen.begin(), seen.end(), s.name) != seen.end()) continue;
             seen.push_back(s.name);
             std::string detail = hexAndDecimal(s.value);
             if (table == Table::Pattern)
                 detail = "slot " + std::to_string(s.value) + ", value " + hexAndDecimal(s.word);
             items.push_back(item(s.name, kind, detail));
         }
+    }
 }
 
 // The table an operand is looked up in, by the statement word; false when it names none.
@@ -66,8 +87,11 @@ bool operandTable(StatementCode code, uint32_t operand, Table* table) {
 }  // namespace
 
 json completion(const Models& models, const Text& text, Position position) {
-    const std::string_view line = text.line(position.line);
-    const size_t cursor = bytesOfUnits(line, position.character);
+    // The assembler's line, which a lone carriage return does not end.
+    const size_t offset = text.offsetOf(position);
+    const uint32_t sourceLine = text.sourceLineAt(offset);
+    const std::string_view line = text.sourceLine(sourceLine);
+    const size_t cursor = std::min(offset - text.sourceLineStart(sourceLine), line.size());
     json items = json::array();
     if (commentStart(line) < cursor) return items;
     // Which token the cursor is in or about to start.

@@ -37,12 +37,17 @@ int modelFile(const Model& model, const diag::Range& place) {
 
 // The one conversion of a place the check names (a line as the assembler counts
 // it, columns in bytes, the last included) into the editor's range; no column
-// means the whole line.
+// means the whole line. After a lone carriage return the editor sees the
+// assembler's line begin earlier than its token: the range starts there.
 Range editorRange(const Text& text, const diag::Range& place) {
     const uint32_t line = place.line > 0 ? static_cast<uint32_t>(place.line - 1) : 0;
-    if (place.firstColumn == 0) return {{line, 0}, text.positionOf(line, text.line(line).size())};
+    const Position begins{text.editorLineOf(line), 0};
+    const Position ends = text.positionOf(line, text.sourceLine(line).size());
+    if (place.firstColumn == 0) return {begins, ends};
     const uint32_t last = std::max(place.lastColumn, place.firstColumn);
-    return {text.positionOf(line, place.firstColumn - 1), text.positionOf(line, last)};
+    Range r{text.positionOf(line, place.firstColumn - 1), text.positionOf(line, last)};
+    if (r.start.line != begins.line) r.start = begins;
+    return r;
 }
 
 namespace {
@@ -54,12 +59,27 @@ std::optional<Range> rangeIn(const Model& model, const diag::Range& place) {
     return editorRange(*model.files[file].text, place);
 }
 
+// Where the editor shows a place: a file the assembly could not read (a folder, say)
+// has no text, so its diagnostics go to the INC line that named it.
+diag::Range shownPlace(const Model& model, diag::Range place) {
+    const std::vector<diag::CheckedFile>& files = model.report.files;
+    for (size_t hops = 0; hops < files.size() && !rangeIn(model, place) && place.file < files.size(); hops++) {
+        const diag::CheckedFile& f = files[place.file];
+        if (f.includedFrom < 0) break;
+        place = {static_cast<uint32_t>(f.includedFrom), f.includeLine, f.includeColumn,
+                 f.includeColumn == 0 ? 0 : f.includeColumn + static_cast<uint32_t>(f.name.size()) - 1};
+    }
+    return place;
+}
+
 json diagnosticJson(const Model& model, const diag::Diagnostic& d, const Range& range) {
     json out = {{"range", toJson(range)},
                 {"severity", severityOf(d.level)},
                 {"code", d.code},
                 {"source", "qvek"},
                 {"message", d.message}};
+    // The assembler's own words below the plain ones: what qvek prints for the same mistake.
+    if (!d.historical.empty()) out["message"] = d.message + "\n" + d.historical;
     if (d.unnecessary) out["tags"] = {kTagUnnecessary};
     json related = json::array();
     for (const diag::Related& r : d.related) {
@@ -82,8 +102,9 @@ void eachDiagnostic(const Models& models, const std::string& path, Visit visit) 
         const int file = m->fileIndex(path);
         if (file < 0) continue;
         for (const diag::Diagnostic& d : m->report.diagnostics) {
-            if (modelFile(*m, d.range) != file) continue;
-            const std::optional<Range> range = rangeIn(*m, d.range);
+            const diag::Range place = shownPlace(*m, d.range);
+            if (modelFile(*m, place) != file) continue;
+            const std::optional<Range> range = rangeIn(*m, place);
             if (!range) continue;
             json item = diagnosticJson(*m, d, *range);
             // Thousands of warnings are common: only a file read by two main sources needs the comparison.
@@ -122,9 +143,10 @@ std::string diagnosticsKey(const Models& models, const std::string& path) {
         // The text decides the editor's ranges; a text unchanged is the same object.
         key += std::to_string(reinterpret_cast<uintptr_t>(m->files[file].text.get())) + '|';
         for (const diag::Diagnostic& d : m->report.diagnostics) {
-            if (modelFile(*m, d.range) != file) continue;
+            const diag::Range place = shownPlace(*m, d.range);
+            if (modelFile(*m, place) != file) continue;
             key += d.code + static_cast<char>('0' + static_cast<int>(d.level)) + (d.unnecessary ? "u " : " ");
-            appendPlace(key, d.range);
+            appendPlace(key, place);
             key += d.message + '\n';
             for (const diag::Related& r : d.related) {
                 key += m->files[std::max(modelFile(*m, r.range), 0)].path + ' ';

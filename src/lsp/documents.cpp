@@ -3,15 +3,14 @@
 namespace qvek::lsp {
 
 void DocumentStore::open(const std::string& uri, const std::string& path, int64_t version, std::string text) {
-    close(uri);
-    documents_[uri] = Document{uri, path, version, std::make_shared<const Text>(std::move(text))};
-    uriOfPath_[path] = uri;
+    documents_[path] = Document{uri, path, version, std::make_shared<const Text>(std::move(text))};
+    pathOfUri_[uri] = path;
 }
 
 bool DocumentStore::change(const std::string& uri, int64_t version, const std::vector<Edit>& edits) {
-    const auto found = documents_.find(uri);
-    if (found == documents_.end()) return false;
-    Document& d = found->second;
+    const auto spelling = pathOfUri_.find(uri);
+    if (spelling == pathOfUri_.end()) return false;
+    Document& d = documents_.at(spelling->second);
     std::string bytes = d.text->bytes();
     for (const Edit& e : edits) {
         if (e.wholeText) {
@@ -31,21 +30,24 @@ bool DocumentStore::change(const std::string& uri, int64_t version, const std::v
 }
 
 bool DocumentStore::close(const std::string& uri) {
-    const auto found = documents_.find(uri);
-    if (found == documents_.end()) return false;
-    uriOfPath_.erase(found->second.path);
-    documents_.erase(found);
+    const auto spelling = pathOfUri_.find(uri);
+    if (spelling == pathOfUri_.end()) return false;
+    const std::string path = spelling->second;
+    pathOfUri_.erase(spelling);
+    for (const auto& [other, otherPath] : pathOfUri_)
+        if (otherPath == path) return true;
+    documents_.erase(path);
     return true;
 }
 
 const Document* DocumentStore::byUri(const std::string& uri) const {
-    const auto found = documents_.find(uri);
-    return found == documents_.end() ? nullptr : &found->second;
+    const auto spelling = pathOfUri_.find(uri);
+    return spelling == pathOfUri_.end() ? nullptr : byPath(spelling->second);
 }
 
 const Document* DocumentStore::byPath(const std::string& path) const {
-    const auto found = uriOfPath_.find(path);
-    return found == uriOfPath_.end() ? nullptr : byUri(found->second);
+    const auto found = documents_.find(path);
+    return found == documents_.end() ? nullptr : &found->second;
 }
 
 }  // namespace qvek::lsp

@@ -9,7 +9,7 @@ namespace qvek::lsp {
 
 namespace {
 
-json position(uint32_t line, uint32_t character) { return {{"line", line}, {"character", character}}; }
+json position(Position p) { return {{"line", p.line}, {"character", p.character}}; }
 
 }  // namespace
 
@@ -21,12 +21,15 @@ json formattingEdits(const Text& text, uint32_t firstLine, uint32_t lastLine) {
     const std::vector<std::string_view> after = format::linesWithEnds(f.text);
     json edits = json::array();
     if (before.size() != after.size()) return edits;  // never so; nothing is safer than a guess
-    for (uint32_t i = firstLine; i <= lastLine && i < before.size(); i++) {
-        if (before[i] == after[i]) continue;
+    // The formatter's lines are the assembler's; the editor's may be more (a lone carriage return ends one).
+    size_t start = 0;
+    for (uint32_t i = 0; i < before.size(); start += before[i++].size()) {
+        const uint32_t editorLine = text.editorLineOf(i);
+        if (editorLine < firstLine || editorLine > lastLine || before[i] == after[i]) continue;
         // A whole line with its line end; the last, unended one up to its end.
-        const bool ended = before[i].back() == '\n';
-        const json end = ended ? position(i + 1, 0) : position(i, utf16Units(before[i], before[i].size()));
-        edits.push_back({{"range", {{"start", position(i, 0)}, {"end", end}}}, {"newText", after[i]}});
+        edits.push_back({{"range", {{"start", position(text.positionAt(start))},
+                                    {"end", position(text.positionAt(start + before[i].size()))}}},
+                         {"newText", after[i]}});
     }
     return edits;
 }

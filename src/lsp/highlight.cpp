@@ -22,13 +22,31 @@ enum TokenModifier : uint32_t { Declaration = 1, Readonly = 2 };
 const char* const kTokenModifiers[] = {"declaration", "readonly"};
 
 struct Coloured {
-    uint32_t line;
-    size_t begin;  // bytes
+    uint32_t line;  // the assembler's
+    size_t begin;   // bytes
     size_t end;
     uint32_t type;
     uint32_t modifiers;
-    bool operator<(const Coloured& o) const { return line != o.line ? line < o.line : begin < o.begin; }
 };
+
+// A coloured token where the editor shows it.
+struct Shown {
+    Position start;
+    uint32_t length;  // UTF-16 units
+    uint32_t type;
+    uint32_t modifiers;
+    bool operator<(const Shown& o) const {
+        return start.line != o.start.line ? start.line < o.start.line : start.character < o.start.character;
+    }
+};
+
+// A token that a lone carriage return splits is coloured on its first editor line only.
+Shown shown(const Text& text, const Coloured& c) {
+    const Position start = text.positionOf(c.line, c.begin);
+    Position end = text.positionOf(c.line, c.end);
+    if (end.line != start.line) end = {start.line, utf16Units(text.line(start.line), std::string_view::npos)};
+    return {start, end.character - start.character, c.type, c.modifiers};
+}
 
 uint32_t typeOfTable(Table t) { return t == Table::Label ? Label : t == Table::Constant ? ConstantName : PatternName; }
 
@@ -81,7 +99,7 @@ json semanticTokens(const Models& models, const std::string& path) {
     std::set<uint32_t> lines;  // a file read twice colours its lines once
     for (const Statement& s : m->statements) {
         if (s.file != static_cast<uint32_t>(file) || !lines.insert(s.line).second) continue;
-        const std::vector<Span> spans = tokenSpans(text.line(s.line));
+        const std::vector<Span> spans = tokenSpans(text.sourceLine(s.line));
         for (uint32_t t = 0; t < spans.size() && t < s.tokens.size(); t++) {
             const auto named = names.find({s.line, t});
             if (named != names.end()) {
@@ -92,25 +110,24 @@ json semanticTokens(const Models& models, const std::string& path) {
             if (type >= 0) tokens.push_back({s.line, spans[t].begin, spans[t].end, static_cast<uint32_t>(type), 0});
         }
     }
-    for (uint32_t line = 0; line < text.lineCount(); line++) {
-        const std::string_view bytes = text.line(line);
+    for (uint32_t line = 0; line < text.sourceLineCount(); line++) {
+        const std::string_view bytes = text.sourceLine(line);
         const size_t comment = commentStart(bytes);
         if (comment != std::string_view::npos) tokens.push_back({line, comment, bytes.size(), Comment, 0});
     }
-    std::sort(tokens.begin(), tokens.end());
+    std::vector<Shown> editor;
+    for (const Coloured& c : tokens) editor.push_back(shown(text, c));
+    std::sort(editor.begin(), editor.end());
     uint32_t lastLine = 0, lastStart = 0;
-    for (const Coloured& c : tokens) {
-        const std::string_view bytes = text.line(c.line);
-        const uint32_t start = utf16Units(bytes, c.begin);
-        const uint32_t length = utf16Units(bytes, c.end) - start;
-        if (length == 0) continue;
-        data.push_back(c.line - lastLine);
-        data.push_back(c.line == lastLine ? start - lastStart : start);
-        data.push_back(length);
+    for (const Shown& c : editor) {
+        if (c.length == 0) continue;
+        data.push_back(c.start.line - lastLine);
+        data.push_back(c.start.line == lastLine ? c.start.character - lastStart : c.start.character);
+        data.push_back(c.length);
         data.push_back(c.type);
         data.push_back(c.modifiers);
-        lastLine = c.line;
-        lastStart = start;
+        lastLine = c.start.line;
+        lastStart = c.start.character;
     }
     return {{"data", data}};
 }
@@ -121,12 +138,14 @@ json inlayHints(const Models& models, const std::string& path, uint32_t firstLin
     json hints = json::array();
     if (m == nullptr) return hints;
     // A file included twice holds its statements at two addresses: both are shown.
-    std::map<uint32_t, std::string> addresses;
+    std::map<uint32_t, std::string> addresses;  // by editor line
     for (const Statement& s : m->statements) {
-        if (!s.placed || s.file != static_cast<uint32_t>(file) || s.line < firstLine || s.line > lastLine) continue;
+        if (!s.placed || s.file != static_cast<uint32_t>(file)) continue;
+        const uint32_t line = m->files[file].text->editorLineOf(s.line);
+        if (line < firstLine || line > lastLine) continue;
         char text[16];
         std::snprintf(text, sizeof text, "0x%03X", s.address);
-        std::string& label = addresses[s.line];
+        std::string& label = addresses[line];
         if (!label.empty()) label += ',';
         label += text;
     }

@@ -31,7 +31,7 @@ std::string where(const Model& m, const TokenPlace& p) {
 // The line as typed, without its comment and outer blanks.
 std::string typed(const Model& m, uint32_t file, uint32_t line) {
     if (m.files[file].text == nullptr) return {};
-    std::string_view text = m.files[file].text->line(line);
+    std::string_view text = m.files[file].text->sourceLine(line);
     text = text.substr(0, std::min(text.size(), text.find('*')));
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);

@@ -104,15 +104,22 @@ json rename(const Models& models, const std::string& path, Position position, co
                                                           m->files[s.place.file].path};
     json changes = json::object();
     for (const auto& m : models) {
-        for (const TokenPlace& p : placesOfName(*m, f.named.table, f.named.name)) {
+        const std::vector<TokenPlace> places = placesOfName(*m, f.named.table, f.named.name);
+        for (const TokenPlace& p : places) {
             const auto range = rangeOf(*m, p);
             if (!range) continue;
-            // The line must still be one the reader takes whole.
+            // The line must still be one the reader takes whole, every occurrence on it renamed.
             const Statement* line = nullptr;
             for (const Statement& s : m->statements)
                 if (s.file == p.file && s.line == p.line) line = &s;
+            const auto onLine = std::count_if(places.begin(), places.end(), [&](const TokenPlace& q) {
+                return q.file == p.file && q.line == p.line;
+            });
             if (line != nullptr) {
-                if (line->tokens.lineLength() - f.named.name.size() + stored.size() > kMaxLineLength)
+                const auto grown = static_cast<long long>(line->tokens.lineLength()) +
+                                   onLine * (static_cast<long long>(stored.size()) -
+                                             static_cast<long long>(f.named.name.size()));
+                if (grown > static_cast<long long>(kMaxLineLength))
                     throw RequestError{RequestFailed, "line " + std::to_string(p.line + 1) + " of " +
                                                           m->files[p.file].path + " would be longer than " +
                                                           std::to_string(kMaxLineLength) + " characters"};

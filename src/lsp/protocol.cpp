@@ -12,6 +12,13 @@ bool validId(const json& id) { return id.is_string() || id.is_number_integer() |
 
 }  // namespace
 
+uint32_t uintegerOf(const json& value) {
+    if (value.is_number_unsigned() && value.get<uint64_t>() <= UINT32_MAX) return value.get<uint32_t>();
+    if (value.is_number_integer() && value.get<int64_t>() >= 0 && value.get<int64_t>() <= UINT32_MAX)
+        return static_cast<uint32_t>(value.get<int64_t>());
+    throw RequestError{InvalidParams, "not a uinteger: " + value.dump()};
+}
+
 std::string responseBody(const json& id, const json& result) {
     return dumpJson(json{{"jsonrpc", "2.0"}, {"id", id}, {"result", result}});
 }

@@ -35,6 +35,10 @@ using NotificationHandler = std::function<void(const json& params)>;
 // Where whole message bodies go, to be framed.
 using Sink = std::function<void(const std::string& body)>;
 
+/// A uinteger of the parameters (a line, a character); throws InvalidParams for anything else, so that
+/// no negative or larger number wraps to another line.
+uint32_t uintegerOf(const json& value);
+
 /// The body of a successful response.
 std::string responseBody(const json& id, const json& result);
 /// The body of an error response (id null when the request's id is unknown).

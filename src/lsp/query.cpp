@@ -10,16 +10,18 @@ namespace qvek::lsp {
 TokenAt tokenAt(const Model& model, uint32_t file, Position position) {
     if (file >= model.files.size() || model.files[file].text == nullptr) return {};
     const Text& text = *model.files[file].text;
-    const std::string_view line = text.line(position.line);
-    const size_t byte = bytesOfUnits(line, position.character);
-    const std::vector<Span> spans = tokenSpans(line);
+    // The editor's position in the assembler's line that holds it.
+    const size_t offset = text.offsetOf(position);
+    const uint32_t sourceLine = text.sourceLineAt(offset);
+    const size_t byte = offset - text.sourceLineStart(sourceLine);
+    const std::vector<Span> spans = tokenSpans(text.sourceLine(sourceLine));
     // The cursor may stand just after a token's last character.
     int token = -1;
     for (size_t i = 0; i < spans.size(); i++)
         if (byte >= spans[i].begin && byte <= spans[i].end) token = static_cast<int>(i);
     if (token < 0) return {};
     for (const Statement& s : model.statements)
-        if (s.file == file && s.line == position.line && static_cast<size_t>(token) < s.tokens.size())
+        if (s.file == file && s.line == sourceLine && static_cast<size_t>(token) < s.tokens.size())
             return {&s, static_cast<uint32_t>(token)};
     return {};
 }
@@ -27,7 +29,7 @@ TokenAt tokenAt(const Model& model, uint32_t file, Position position) {
 std::optional<Range> rangeOf(const Model& model, const TokenPlace& place) {
     if (place.file >= model.files.size() || model.files[place.file].text == nullptr) return std::nullopt;
     const Text& text = *model.files[place.file].text;
-    const std::vector<Span> spans = tokenSpans(text.line(place.line));
+    const std::vector<Span> spans = tokenSpans(text.sourceLine(place.line));
     if (place.token >= spans.size()) return std::nullopt;
     const Span& s = spans[place.token];
     return Range{text.positionOf(place.line, s.begin), text.positionOf(place.line, s.end)};
@@ -36,7 +38,7 @@ std::optional<Range> rangeOf(const Model& model, const TokenPlace& place) {
 Range lineRange(const Model& model, uint32_t file, uint32_t line) {
     if (file >= model.files.size() || model.files[file].text == nullptr) return {{line, 0}, {line, 0}};
     const Text& text = *model.files[file].text;
-    const std::string_view bytes = text.line(line);
+    const std::string_view bytes = text.sourceLine(line);
     const std::vector<Span> spans = tokenSpans(bytes);
     if (spans.empty()) return {{line, 0}, text.positionOf(line, bytes.size())};
     return {text.positionOf(line, spans.front().begin), text.positionOf(line, spans.back().end)};

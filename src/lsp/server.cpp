@@ -12,7 +12,7 @@ namespace {
 
 Position positionOf(const json& params) {
     const json& p = params.at("position");
-    return {p.at("line").get<uint32_t>(), p.at("character").get<uint32_t>()};
+    return {uintegerOf(p.at("line")), uintegerOf(p.at("character"))};
 }
 
 // TextDocumentSyncKind.Incremental: the editor sends the edited ranges.
@@ -165,7 +165,8 @@ void Server::registerHandlers() {
     dispatcher_.onNotification("textDocument/didClose", [this](const json& params) {
         const std::string uri = params.at("textDocument").at("uri").get<std::string>();
         const std::string path = pathOfUri(uri);
-        if (!documents_.close(uri)) return;
+        // Another spelling of the URI may still hold the file open.
+        if (!documents_.close(uri) || documents_.byPath(path) != nullptr) return;
         const auto main = mains_.find(path);
         const std::vector<std::string> disk = workspace_.diskMainSources();
         if (main != mains_.end() && std::find(disk.begin(), disk.end(), path) == disk.end()) {
@@ -233,8 +234,8 @@ void Server::registerHandlers() {
     dispatcher_.onRequest("textDocument/inlayHint", [this](const json& params) {
         const std::string path = pathOf(params);
         const json& range = params.at("range");
-        return inlayHints(modelsFor(path), path, range.at("start").at("line").get<uint32_t>(),
-                          range.at("end").at("line").get<uint32_t>());
+        return inlayHints(modelsFor(path), path, uintegerOf(range.at("start").at("line")),
+                          uintegerOf(range.at("end").at("line")));
     });
     dispatcher_.onRequest("textDocument/formatting", [this](const json& params) {
         return format(params, 0, UINT32_MAX);

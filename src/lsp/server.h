@@ -37,6 +37,8 @@ class Server {
     /// Assembles every main source with a change not yet assembled.
     void flush() { runDue(Clock::time_point::max()); }
     bool exited() const { return exited_; }
+    /// The documents as the editor's notifications left them.
+    const DocumentStore& documents() const { return documents_; }
     /// The exit status the protocol asks for: 0 after shutdown, else 1.
     int exitCode() const { return shutdown_ ? 0 : 1; }
 

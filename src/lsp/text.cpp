@@ -1,5 +1,7 @@
 #include "lsp/text.h"
 
+#include <algorithm>
+
 namespace qvek::lsp {
 
 namespace {
@@ -20,28 +22,50 @@ void sequenceAt(std::string_view line, size_t i, size_t* bytes, uint32_t* units)
 
 Text::Text(std::string bytes) : bytes_(std::move(bytes)) {
     starts_.push_back(0);
-    for (size_t i = 0; i < bytes_.size(); i++)
-        if (bytes_[i] == '\n') starts_.push_back(i + 1);
+    sourceStarts_.push_back(0);
+    for (size_t i = 0; i < bytes_.size(); i++) {
+        if (bytes_[i] == '\n') {
+            starts_.push_back(i + 1);
+            sourceStarts_.push_back(i + 1);
+        } else if (bytes_[i] == '\r' && (i + 1 == bytes_.size() || bytes_[i + 1] != '\n')) {
+            starts_.push_back(i + 1);
+        }
+    }
 }
 
 std::string_view Text::line(uint32_t i) const {
     if (i >= starts_.size()) return {};
     size_t end = i + 1 < starts_.size() ? starts_[i + 1] - 1 : bytes_.size();
-    if (end > starts_[i] && bytes_[end - 1] == '\r') end--;
+    // "\r\n" is one line end; a lone "\r" or "\n" was taken off above.
+    if (i + 1 < starts_.size() && end > starts_[i] && bytes_[end] == '\n' && bytes_[end - 1] == '\r') end--;
     return std::string_view(bytes_).substr(starts_[i], end - starts_[i]);
 }
 
 size_t Text::offsetOf(Position p) const {
     if (p.line >= starts_.size()) return bytes_.size();
-    // A character past the end of the line means its end, as the protocol says.
-    const size_t lineEnd = p.line + 1 < starts_.size() ? starts_[p.line + 1] - 1 : bytes_.size();
-    const std::string_view whole = std::string_view(bytes_).substr(starts_[p.line], lineEnd - starts_[p.line]);
-    return starts_[p.line] + bytesOfUnits(whole, p.character);
+    return starts_[p.line] + bytesOfUnits(line(p.line), p.character);
 }
 
-Position Text::positionOf(uint32_t line, size_t byteInLine) const {
-    return {line, utf16Units(this->line(line), byteInLine)};
+Position Text::positionAt(size_t offset) const {
+    if (offset > bytes_.size()) offset = bytes_.size();
+    const auto after = std::upper_bound(starts_.begin(), starts_.end(), offset);
+    const auto i = static_cast<uint32_t>(after - starts_.begin() - 1);
+    return {i, utf16Units(line(i), offset - starts_[i])};
 }
+
+std::string_view Text::sourceLine(uint32_t i) const {
+    if (i >= sourceStarts_.size()) return {};
+    size_t end = i + 1 < sourceStarts_.size() ? sourceStarts_[i + 1] - 1 : bytes_.size();
+    while (end > sourceStarts_[i] && bytes_[end - 1] == '\r') end--;
+    return std::string_view(bytes_).substr(sourceStarts_[i], end - sourceStarts_[i]);
+}
+
+uint32_t Text::sourceLineAt(size_t offset) const {
+    const auto after = std::upper_bound(sourceStarts_.begin(), sourceStarts_.end(), offset);
+    return static_cast<uint32_t>(after - sourceStarts_.begin() - 1);
+}
+
+size_t Text::sourceLineStart(uint32_t i) const { return i < sourceStarts_.size() ? sourceStarts_[i] : bytes_.size(); }
 
 uint32_t utf16Units(std::string_view line, size_t bytes) {
     uint32_t units = 0;

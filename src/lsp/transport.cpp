@@ -34,10 +34,10 @@ long long parseLength(const std::string& block, size_t at, size_t end) {
 
 }  // namespace
 
-size_t findHeader(const std::string& text, size_t from) {
+size_t findHeader(const std::string& text, size_t from, size_t to) {
     // Anywhere, not only at a line start: after a body cut short, the next
     // header follows its last bytes directly.
-    for (size_t at = from; at < text.size(); at++)
+    for (size_t at = from; at < text.size() && at < to; at++)
         if (startsWithFolded(text, at, kLengthHeader, kLengthHeaderSize)) return at;
     return std::string::npos;
 }
@@ -81,6 +81,13 @@ Frame FrameReader::next(std::string& body) {
     }
     const size_t end = static_cast<size_t>(blockEnd - buffer_.data());
     const size_t bodyStart = end + 4;
+    // A second header before the block ends: the first block lacked its blank line (or used bare line
+    // feeds), and the block found belongs to the next message, which is framed from its own header.
+    const size_t second = findHeader(buffer_, start_ + kLengthHeaderSize, end);
+    if (second != std::string::npos) {
+        start_ = second;
+        return Frame::BadHeader;
+    }
     // Each header line; the Content-Length line gives the size.
     long long length = -1;
     for (size_t line = start_; line < end;) {

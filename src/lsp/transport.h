@@ -38,8 +38,8 @@ class FrameReader {
     size_t start_ = 0;  // first byte not taken
 };
 
-/// Offset of the first Content-Length header in text at or after from, or npos.
-size_t findHeader(const std::string& text, size_t from);
+/// Offset of the first Content-Length header in text at or after from (and starting before to), or npos.
+size_t findHeader(const std::string& text, size_t from, size_t to = std::string::npos);
 /// Writes one framed body to out and flushes it; false when the stream failed.
 bool writeFrame(FILE* out, const std::string& body);
 

@@ -10,7 +10,7 @@ namespace {
 
 void writeHeader(FILE* out, const char* segment, const char* address, const char* memory, const char* sourceName,
                  const char* stamp) {
-    fprintf(out, "##");
+    fputs(kConfigToolFirstLine, out);
     fprintf(out, "\n## SEQUENCER %s MEMORY SEGMENT", segment);
     fprintf(out, "\n## (CHECK THE ADDRESS REFERENCE !!)");
     fprintf(out, "\n## This file generated from source file %s on %s\n##", sourceName, stamp);

@@ -9,7 +9,8 @@ namespace qvek {
 void writeDebugHwFile(const AsmState& st, FILE* out, const char* sourceName, const char* stamp) {
     if (st.patternHighWater != 0) {
         dump(st, "\n\n# COMMENT - PATTERN SEGMENT IMAGE");
-        fprintf(out, "#\n# COMMENT - PATTERN SEGMENT IMAGE\n# This file generated from %s on %s\n#", sourceName, stamp);
+        fprintf(out, "%s\n# COMMENT - PATTERN SEGMENT IMAGE\n# This file generated from %s on %s\n#", kDebugHwFirstLine,
+                sourceName, stamp);
         fprintf(out, " via %s Version %s\n#", kAssemblerName, kAssemblerVersion);
         const uint32_t slots = patternSlotsWritten(st);
         for (uint32_t k = 0; k < slots; k++) {
@@ -21,7 +22,8 @@ void writeDebugHwFile(const AsmState& st, FILE* out, const char* sourceName, con
     }
     if (st.programHighWater != 0) {
         dump(st, "\n\n# COMMENT - PROGRAM SEGMENT IMAGE");
-        fprintf(out, "#\n# COMMENT - PROGRAM SEGMENT IMAGE\n# This file generated from %s on %s\n#", sourceName, stamp);
+        fprintf(out, "%s\n# COMMENT - PROGRAM SEGMENT IMAGE\n# This file generated from %s on %s\n#", kDebugHwFirstLine,
+                sourceName, stamp);
         fprintf(out, " via %s Version %s\n#", kAssemblerName, kAssemblerVersion);
         const uint32_t words = programWordsWritten(st);
         for (uint32_t w = 0; w < words; w++) {

@@ -1,6 +1,7 @@
 #include "output/load_file.h"
 
 #include <cstdarg>
+#include <cstring>
 
 #include "core/messages.h"
 #include "core/symbols.h"
@@ -11,6 +12,16 @@ void formatTimeStamp(char (&stamp)[kTimeStampSize], std::time_t when, bool utc) 
     std::tm parts{};
     const std::tm* converted = utc ? gmtime_r(&when, &parts) : localtime_r(&when, &parts);
     if (converted == nullptr || std::strftime(stamp, sizeof stamp, "%d-%b-%Y %H:%M:%S", &parts) == 0) stamp[0] = '\0';
+}
+
+bool opensLoadFile(const char* start, size_t length) {
+    size_t line = 0;
+    while (line < length && start[line] != '\n') line++;
+    // A line cut short by the peek is longer than either first line.
+    if (line == length && length >= kFirstLinePeek) return false;
+    if (line > 0 && start[line - 1] == '\r') line--;  // a copy that went through a CRLF system
+    const auto is = [&](const char* first) { return std::strlen(first) == line && std::memcmp(start, first, line) == 0; };
+    return is(kConfigToolFirstLine) || is(kDebugHwFirstLine);
 }
 
 uint32_t patternSlotsWritten(const AsmState& st) {

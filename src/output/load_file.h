@@ -15,6 +15,11 @@ constexpr char kAssemblerName[] = "QIRV TOLVARE ASSEMBLER";
 constexpr char kAssemblerVersion[] = "5.0";
 constexpr size_t kTimeStampSize = 26;  // "05-Mar-2024 14:07:09" and room to spare
 
+// The first line of each layout, which tells a load file from any other file before it is replaced.
+constexpr char kConfigToolFirstLine[] = "##";
+constexpr char kDebugHwFirstLine[] = "#";
+constexpr size_t kFirstLinePeek = 4;  // bytes enough to hold either first line and its line break
+
 // The debug-hardware layout's single address map of 16-bit words.
 constexpr unsigned kDebugHwTag = 0x0001;          // first field of every data line
 constexpr unsigned kDebugHwPatternBase = 0x1000;  // slot k at 0x1000 + 2k (low half) and the next (high)
@@ -27,6 +32,9 @@ void formatTimeStamp(char (&stamp)[kTimeStampSize], std::time_t when, bool utc);
 void writeDebugHwFile(const AsmState& st, FILE* out, const char* sourceName, const char* stamp);
 /// Writes the configuration-tool layout: rows of four pattern words, then eight program words.
 void writeConfigToolFile(const AsmState& st, FILE* out, const char* sourceName, const char* stamp);
+
+/// Tells whether the first bytes of a file (at most kFirstLinePeek) open the first line of either layout.
+bool opensLoadFile(const char* start, size_t length);
 
 /// Returns how many pattern slots, from slot 0, the selected layout writes.
 uint32_t patternSlotsWritten(const AsmState& st);

@@ -10,7 +10,8 @@ FILE* openSource(const AsmState& st, const char* name) {
 }
 
 const char* kindRefused(const AsmState& st, const char* name) {
-    return st.opener != nullptr ? nullptr : kindReadOnce(name);
+    if (st.opener == nullptr) return kindReadOnce(name);
+    return st.openerRefuses != nullptr ? st.openerRefuses(st.openerContext, name) : nullptr;
 }
 
 }  // namespace qvek

@@ -268,21 +268,25 @@ int readColour(DumpOptions& options, const char* word) {
     return 0;
 }
 
-// Every address is checked before the source is assembled, so a mistake costs no assembly.
+// Every address is checked, and each mistake reported, before the source is assembled: when none is
+// good, the mistakes cost no assembly; otherwise the good ones are answered all the same.
 int checkAddresses(const DumpOptions& options) {
+    bool good = options.addressCount == 0;
     for (int i = 0; i < options.addressCount; i++) {
         const char* word = options.addresses[i];
         uint32_t address;
         switch (readAddress(word, std::strlen(word), address)) {
-            case AddressReading::Address: break;
+            case AddressReading::Address: good = true; break;
             case AddressReading::NotANumber:
-                return usageError("\nERROR:- Address %s is not a number: write it as 0x1A3, 1a3 or H1A3.", word);
+                usageError("\nERROR:- Address %s is not a number: write it as 0x1A3, 1a3 or H1A3.", word);
+                break;
             case AddressReading::Beyond:
-                return usageError("\nERROR:- Address %s lies beyond program memory (0x000 to 0x%3.3x).", word,
-                                  kProgramNibbles - 1);
+                usageError("\nERROR:- Address %s lies beyond program memory (0x000 to 0x%3.3x).", word,
+                           kProgramNibbles - 1);
+                break;
         }
     }
-    return 0;
+    return good ? 0 : -1;
 }
 
 // Options that only some modes read.

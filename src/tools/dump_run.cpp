@@ -367,7 +367,7 @@ int drawSource(const DumpOptions& options, ReadFiles& files) {
     return closeOutput(out, true);
 }
 
-int lookUpAddresses(const DumpOptions& options) {
+int answerAddresses(const DumpOptions& options, bool mistaken) {
     ReadFiles files = watchOutput(options);
     const auto source = recordOrReport<AddressLookup>(options.fileName, files);
     if (source == nullptr) return kFailureStatus;
@@ -381,11 +381,25 @@ int lookUpAddresses(const DumpOptions& options) {
         if (!read) report("\nERROR:- Could not read standard input: %s", std::strerror(errno));
     }
     for (int i = 0; i < options.addressCount; i++) {
-        uint32_t address = 0;  // the command line's addresses have been read once already
-        readAddress(options.addresses[i], std::strlen(options.addresses[i]), address);
-        answerAddress(lookup, address, out.stream);
+        uint32_t address = 0;
+        if (readAddress(options.addresses[i], std::strlen(options.addresses[i]), address) == AddressReading::Address)
+            answerAddress(lookup, address, out.stream);
     }
-    return closeOutput(out, read);
+    // A run that ends in a mistake leaves no output file behind, as every failed run does.
+    return closeOutput(out, read && !mistaken);
+}
+
+// A bad address on the command line, reported already, takes nothing from the good ones: they are
+// answered, and the mistake decides the exit status at the end.
+int lookUpAddresses(const DumpOptions& options) {
+    bool mistaken = false;
+    for (int i = 0; i < options.addressCount; i++) {
+        uint32_t address = 0;
+        mistaken |= readAddress(options.addresses[i], std::strlen(options.addresses[i]), address) !=
+                    AddressReading::Address;
+    }
+    const int status = answerAddresses(options, mistaken);
+    return mistaken ? kUsageStatus : status;
 }
 
 // Colour for a terminal only, unless asked for; NO_COLOR and a dumb terminal turn it off.

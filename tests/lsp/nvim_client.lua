@@ -22,7 +22,7 @@ vim.api.nvim_buf_set_lines(buf, line, line, false, { '        LDA #NO_SUCH' })
 local function errors() return vim.diagnostic.get(buf, { severity = vim.diagnostic.severity.ERROR }) end
 check(vim.wait(5000, function() return #errors() > 0 end), 'an error is published for the edit')
 local e = errors()[1] or {}
-check(e.message == 'constant `#NO_SUCH` is not defined' and e.code == 'Q1002',
+check(vim.startswith(e.message, 'constant `#NO_SUCH` is not defined\nERROR:- Definition for #NO_SUCH') and e.code == 'Q1002',
   'the message names the constant: ' .. tostring(e.message) .. ' ' .. tostring(e.code))
 check(e.lnum == line and e.col == 12 and e.end_col == 20, 'the error covers #NO_SUCH')
 

@@ -3,6 +3,7 @@
 // own. Bad input of every kind must get the protocol's answer and leave the
 // server going on.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -65,6 +66,12 @@ class Lsp : public ::testing::Test {
         notify("textDocument/didOpen",
                {{"textDocument", {{"uri", uri(name)}, {"languageId", "qvek"}, {"version", 1}, {"text", text}}}});
     }
+    void edit(const std::string& name, Position from, Position to, const std::string& text) {
+        const auto place = [](Position p) { return json{{"line", p.line}, {"character", p.character}}; };
+        notify("textDocument/didChange", {{"textDocument", {{"uri", uri(name)}, {"version", 2}}},
+                                          {"contentChanges", {{{"range", {{"start", place(from)}, {"end", place(to)}}},
+                                                               {"text", text}}}}});
+    }
     void replaceText(const std::string& name, const std::string& text) {
         notify("textDocument/didChange",
                {{"textDocument", {{"uri", uri(name)}, {"version", 2}}}, {"contentChanges", {{{"text", text}}}}});
@@ -102,6 +109,9 @@ TEST_F(Lsp, BadInputGetsTheProtocolsAnswerAndTheServerGoesOn) {
         // A length too short leaves the rest of the body; one too long eats the next header.
         {"Content-Length: 5\r\n\r\n{\"jsonrpc\":\"2.0\"}", ParseError},
         {"Content-Length: 40\r\n\r\n{}", ParseError},
+        // A header block with bare line feeds, or without its blank line, must not take the next one.
+        {"Content-Length: 2\n\n{}", ParseError},
+        {"Content-Length: 2\r\n{}", ParseError},
     };
     for (const auto& c : cases) {
         out.clear();
@@ -145,7 +155,10 @@ TEST_F(Lsp, DiagnosticsAreTheAssemblersOnTheFileAndTokenTheyName) {
     EXPECT_EQ(d[1]["code"], "Q2003");  // possibly a missing '#'
     EXPECT_EQ(d[1]["severity"], 2);
     EXPECT_EQ(d[1]["range"]["start"]["character"], 7);
-    EXPECT_EQ(d[2]["message"], "constant `#NONE` is not defined");
+    // The plain words first, then the assembler's own.
+    EXPECT_EQ(d[2]["message"],
+              "constant `#NONE` is not defined\nERROR:- Definition for #NONE is not defined on line 004 in file "
+              "COMMON.INC");
     EXPECT_EQ(d[2]["severity"], 1);
     EXPECT_EQ(d[2]["range"], json::parse(R"({"start":{"line":3,"character":5},"end":{"line":3,"character":10}})"));
     EXPECT_EQ(d[3]["message"], "did you mean `#ONE`?");
@@ -316,6 +329,77 @@ TEST_F(Lsp, QuickFixesOfferedAndAppliedGiveASourceThatAssembles) {
             for (const json& item : m["params"]["diagnostics"]) codes += item["code"].get<std::string>() + " ";
     EXPECT_EQ(codes.find("Q3"), std::string::npos) << codes;
     EXPECT_NE(codes.find("Q1001"), std::string::npos) << codes;
+}
+
+// The editor's lines end at "\n", "\r\n" and a lone "\r"; the assembler's at
+// "\n" alone. Edits land where the editor made them, messages where the
+// assembler's line begins, and no number wraps to another line.
+TEST_F(Lsp, TheServerHoldsTheEditorsText) {
+    open("crlf.qvs", "NOP\r\nRET\r\n");
+    edit("crlf.qvs", {0, 100}, {0, 100}, " * c");  // past the end: before the line break
+    edit("crlf.qvs", {0, 3}, {0, 7}, "");
+    EXPECT_EQ(diagnostics("crlf.qvs"), nullptr);
+
+    open("cr.qvs", "NOP\rNOP\nBAD\n");
+    json d = diagnostics("cr.qvs");
+    ASSERT_FALSE(d.empty());
+    EXPECT_EQ(d.back()["range"]["start"]["line"], 2) << d.dump();
+    edit("cr.qvs", {2, 0}, {2, 3}, "RET");
+    EXPECT_EQ(diagnostics("cr.qvs").dump().find("003"), std::string::npos) << diagnostics("cr.qvs").dump();
+
+    open("main.qvs", "#LOOP NOP\nJMP #LOOP\nRET\nJMP #LOOP\n");
+    for (const json& line : {json(4294967299u), json(-4294967293LL), json(-1)}) {
+        json p = at("main.qvs", 0, 7);
+        p["position"]["line"] = line;
+        EXPECT_EQ(request("textDocument/hover", p)["code"], InvalidParams) << line;
+        p["newName"] = "#L2";
+        EXPECT_EQ(request("textDocument/rename", p)["code"], InvalidParams) << line;
+    }
+}
+
+TEST_F(Lsp, OneDocumentPerFileUnderEverySpelling) {
+    const std::string spellings[] = {uriOfPath(root) + "/./dup.qvs", uriOfPath(root) + "/%64up.qvs"};
+    write("dup.qvs", "NOP\n");
+    for (const std::string& u : spellings)
+        notify("textDocument/didOpen",
+               {{"textDocument", {{"uri", u}, {"languageId", "qvek"}, {"version", 1}, {"text", "BAD\n"}}}});
+    notify("textDocument/didClose", {{"textDocument", {{"uri", spellings[0]}}}});
+    EXPECT_FALSE(diagnostics("dup.qvs").empty());  // still the editor's text, not the disk's
+    notify("textDocument/didClose", {{"textDocument", {{"uri", spellings[1]}}}});
+    EXPECT_TRUE(diagnostics("dup.qvs").empty());
+}
+
+TEST_F(Lsp, RenameAndCompletionGoWhereTheAssemblerGoes) {
+    open("grow.qvs", "DEF #A 1\nDEF #B #A OR #A OR #A OR #A\n");
+    json p = at("grow.qvs", 0, 5);
+    p["newName"] = "#" + std::string(59, 'N');  // four times 58 more characters on line 2
+    EXPECT_EQ(request("textDocument/rename", p)["code"], RequestFailed);
+
+    open("pat.qvs", "PAT #A H11111111\nPAT #B H22222222 0\nLPP #\n");
+    const json items = request("textDocument/completion", at("pat.qvs", 2, 5));
+    ASSERT_EQ(items.size(), 1u) << items.dump();
+    EXPECT_EQ(items[0]["label"], "#B");
+    EXPECT_EQ(items[0]["detail"], "slot 0, value 0x22222222 (572662306)");
+}
+
+TEST_F(Lsp, IncludesThatAreNoFilesGetQveksMessages) {
+    fs::create_directory(root + "/DIR");
+    fs::create_symlink("/dev/zero", root + "/ZERO.INC");
+    ASSERT_EQ(mkfifo((root + "/PIPE.INC").c_str(), 0600), 0);
+    // On the INC line, in qvek's own words.
+    const struct {
+        const char* include;
+        const char* on;
+        const char* message;
+    } cases[] = {
+        {"ZERO.INC", "inc.qvs", "Include file ZERO.INC on line 001 in file inc.qvs is a device, which cannot be read on both passes !"},
+        {"PIPE.INC", "inc.qvs", "Include file PIPE.INC on line 001 in file inc.qvs is a pipe, which cannot be read on both passes !"},
+        {"DIR", "inc.qvs", "Could not read file DIR after line 000 !"},
+    };
+    for (const auto& c : cases) {
+        open("inc.qvs", std::string("INC ") + c.include + "\n");
+        EXPECT_NE(diagnostics(c.on).dump().find(c.message), std::string::npos) << diagnostics(c.on).dump();
+    }
 }
 
 TEST_F(Lsp, FormattingEditsGiveTheFormattersText) {

@@ -85,11 +85,11 @@ TEST_F(Run, TargetThatIsTheSourceIsNotEmptied) {
 
 TEST_F(Run, IncludeThatIsTheTargetIsRefused) {
     write("main.qvs", "NOP\nINC OUT.UCD\n");
-    write("OUT.UCD", "old load file\n");
+    write("OUT.UCD", "##\nold load file\n");
     EXPECT_EQ(run({"main.qvs", "OUT.UCD"}), -1);
     said("\nERROR:- Include file OUT.UCD on line 002 in file main.qvs is the target file !");
     // A build mistake, not a failed assembly: the file is left as it was.
-    EXPECT_EQ(read("OUT.UCD"), "old load file\n");
+    EXPECT_EQ(read("OUT.UCD"), "##\nold load file\n");
 }
 
 TEST_F(Run, SourceThatCannotBeRead) {
