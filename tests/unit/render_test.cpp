@@ -80,7 +80,7 @@ TEST(RenderJson, ReadsBackWithEveryField) {
 
 TEST(RenderSarif, GivesRulesResultsRegionsRelatedPlacesAndFixes) {
     Report r = sample();
-    r.files.push_back({"/work/elsewhere/X.INC", {"\xc3\xa9\xf0\x9f\x98\x80 LDB 1"}, 0, 3, 1});
+    r.files.push_back({"/srv/elsewhere/X.INC", {"\xc3\xa9\xf0\x9f\x98\x80 LDB 1"}, 0, 3, 1});
     r.files.push_back({"/home/me/src/sub dir/Y.INC", {"NOP"}, 0, 3, 1});
     Diagnostic far;
     far.message = "after a two-unit character";
@@ -108,7 +108,7 @@ TEST(RenderSarif, GivesRulesResultsRegionsRelatedPlacesAndFixes) {
     EXPECT_EQ(replacement["insertedContent"]["text"], "LDA");
     EXPECT_EQ(run["results"][1]["properties"]["tags"][0], "unnecessary");
     const json& outside = run["results"][2]["locations"][0]["physicalLocation"];
-    EXPECT_EQ(outside["artifactLocation"], json({{"uri", "file:///work/elsewhere/X.INC"}}));
+    EXPECT_EQ(outside["artifactLocation"], json({{"uri", "file:///srv/elsewhere/X.INC"}}));
     EXPECT_EQ(outside["region"]["startColumn"], 5);
     EXPECT_EQ(outside["region"]["endColumn"], 8);
     EXPECT_EQ(run["results"][3]["locations"][0]["physicalLocation"]["artifactLocation"]["uri"], "sub%20dir/Y.INC");
