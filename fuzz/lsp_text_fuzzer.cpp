@@ -53,15 +53,17 @@ std::string textOf(Choices& in) {
     return text;
 }
 
-// A line or character number: mostly small, sometimes past every line, huge or negative.
+// A line or character number: mostly small, sometimes past a line's end or past every line, at
+// 2^32 - 1, and now and then beyond that or negative, which voids the whole notification (rare
+// enough that most notifications with three ranges still change the text).
 int64_t numberOf(Choices& in) {
     const unsigned c = in.next();
-    switch (c % 16) {
+    switch (c % 64) {
         case 0: return UINT32_MAX;
         case 1: return 4294967299LL;
         case 2: return -1;
         case 3: return -4294967293LL;
-        case 4: return 100 + c;
+        case 4: case 5: case 6: case 7: return 100 + c;
         default: return c % 12;
     }
 }
