@@ -2,8 +2,9 @@
 // (whole and by ranges) and didClose notifications on one file under two URI
 // spellings, framed and fed to the server in pieces cut anywhere, with a
 // malformed header now and then. One server serves every input, both
-// spellings closed before each: making one costs more than the session. After every piece the server's copy of the
-// file must equal what an editor holds, kept here by the plainest code: lines
+// spellings closed before each: making one costs more than the session.
+// After every piece the server's copy of the file must equal what an editor
+// holds, kept here by the plainest code: lines
 // end at "\n", "\r\n" or a lone "\r", columns count UTF-16 units, a column
 // past a line's end is that end, a line past the last is the text's end, and
 // a notification with a number outside 0..2^32-1 changes nothing.
