@@ -40,12 +40,10 @@ class Tokens {
         size_t total = 0;
         count_ = static_cast<uint8_t>(std::min(count, kMaxTokens));
         for (size_t i = 0; i < count_; i++) total += (lengths[i] = std::strlen(tokens[i])) + 1;
-        text_.clear();
-        text_.reserve(total);
-        for (size_t i = 0; i < count_; i++) {
-            if (i > 0) text_ += ' ';
-            start_[i] = static_cast<uint16_t>(text_.size());
-            text_.append(tokens[i], lengths[i]);
+        text_.assign(total > 0 ? total - 1 : 0, ' ');
+        for (size_t i = 0, at = 0; i < count_; at += lengths[i++] + 1) {
+            start_[i] = static_cast<uint16_t>(at);
+            std::memcpy(text_.data() + at, tokens[i], lengths[i]);
         }
     }
     size_t size() const { return count_; }
