@@ -55,22 +55,27 @@ std::optional<Range> rangeIn(const Model& model, const diag::Range& place) {
     return editorRange(*model.files[file].text, place);
 }
 
+// Built member by member, as toJson is: a file may have thousands.
 json diagnosticJson(const Model& model, const diag::Diagnostic& d, const Range& range) {
-    json out = {{"range", toJson(range)},
-                {"severity", severityOf(d.level)},
-                {"code", d.code},
-                {"source", "qvek"},
-                {"message", d.message}};
+    json out = json::object();
+    out["range"] = toJson(range);
+    out["severity"] = severityOf(d.level);
+    out["code"] = d.code;
+    out["source"] = "qvek";
     // The assembler's own words below the plain ones: what qvek prints for the same mistake.
-    if (!d.historical.empty()) out["message"] = d.message + "\n" + d.historical;
-    if (d.unnecessary) out["tags"] = {kTagUnnecessary};
+    out["message"] = d.historical.empty() ? d.message : d.message + "\n" + d.historical;
+    if (d.unnecessary) out["tags"] = json::array({kTagUnnecessary});
     json related = json::array();
     for (const diag::Related& r : d.related) {
         const std::optional<Range> at = rangeIn(model, r.range);
         if (!at) continue;
-        related.push_back(
-            {{"location", {{"uri", uriOfPath(model.files[model.fileOf(r.range)].path)}, {"range", toJson(*at)}}},
-             {"message", r.message}});
+        json location = json::object();
+        location["uri"] = uriOfPath(model.files[model.fileOf(r.range)].path);
+        location["range"] = toJson(*at);
+        json item = json::object();
+        item["location"] = std::move(location);
+        item["message"] = r.message;
+        related.push_back(std::move(item));
     }
     if (!related.empty()) out["relatedInformation"] = std::move(related);
     return out;
