@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,8 @@ constexpr int kReportJsonVersion = 1;  // the JSON report's "version"
 
 /// The report as text, one diagnostic after the other; with ANSI colours when colour is set.
 std::string renderText(const Report& report, bool colour);
+/// The same text written to a stream a piece at a time; the caller checks the stream for errors.
+void writeText(const Report& report, bool colour, FILE* out);
 /// The report as the JSON document of docs/diagnostics-json.md.
 std::string renderJson(const Report& report);
 /// The report as a SARIF 2.1.0 log; file names are made relative to workingDirectory where they lie within it.

@@ -6,6 +6,7 @@
 // makes no string per piece of a line.
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace {
 constexpr uint32_t kTabStop = 8;
 constexpr size_t kGutterWidth = 5;  // line numbers in the margin of a quoted source line
 constexpr size_t kBytesPerDiagnostic = 64;  // beside its file name, message and quoted lines, when sizing the text
+constexpr size_t kStreamPiece = 64 << 10;   // the text written to a stream at a time
 
 // ANSI colours, as compilers use them on a terminal.
 struct Palette {
@@ -31,6 +33,22 @@ Palette paletteFor(bool colour) {
 
 bool printable(char c) { return c >= 0x20 && c < 0x7F; }
 
+// Tells whether bytes are all printable ASCII, eight at a time: a byte below
+// 0x20 borrows into its top bit, 0x7F carries into it, and a byte from 0x80
+// has it. A borrow or a carry only ever starts at a byte that fails anyway.
+bool printableAscii(std::string_view bytes) {
+    constexpr uint64_t kOnes = 0x0101010101010101u, kTops = 0x8080808080808080u;
+    size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t x;
+        std::memcpy(&x, bytes.data() + i, sizeof x);
+        if (((x - 0x20 * kOnes) | (x + kOnes) | x) & kTops) return false;
+    }
+    for (; i < bytes.size(); i++)
+        if (!printable(bytes[i])) return false;
+    return true;
+}
+
 // A source line as the terminal shows it: tabs expanded, odd bytes made
 // visible, and the screen column where each byte starts (one more entry for
 // the end of the line). A line of printable ASCII alone, as most are, is shown
@@ -38,7 +56,7 @@ bool printable(char c) { return c >= 0x20 && c < 0x7F; }
 class ShownLine {
   public:
     void show(std::string_view line) {
-        plain_ = std::all_of(line.begin(), line.end(), printable);
+        plain_ = printableAscii(line);
         if (plain_) {
             text_ = line;
             return;
@@ -94,71 +112,83 @@ class ShownLine {
 };
 
 // The text being written, appended at a cursor: a diagnostic's pieces are many
-// and short, and each costs a copy and a bounds test, no call. The string is
-// grown (and zeroed) ahead of the cursor and cut to length at the end.
+// and short, and each costs a copy and a bounds test. Into a string, grown
+// ahead of the cursor and cut to length at the end; or into a stream, a
+// buffer's worth at a time, so that a long report is never held whole.
 class Buffer {
   public:
-    void reserve(size_t bytes) { grow(bytes); }
+    Buffer(size_t bytes, FILE* sink) : sink_(sink) {
+        text_.resize(std::max<size_t>(bytes, 1));
+        at_ = text_.data();
+        end_ = at_ + text_.size();
+    }
 
     void put(std::string_view piece) {
-        if (piece.size() > room()) grow(piece.size());
+        if (piece.size() > room()) makeRoom(piece.size());
         std::memcpy(at_, piece.data(), piece.size());
         at_ += piece.size();
     }
 
     void put(char c) {
-        if (room() == 0) grow(1);
+        if (at_ == end_) makeRoom(1);
         *at_++ = c;
     }
 
     void fill(size_t count, char c) {
-        if (count > room()) grow(count);
+        if (count > room()) makeRoom(count);
         std::memset(at_, c, count);
         at_ += count;
     }
 
     template <typename Number>
     void number(Number n) {
-        if (room() < kNumberSize) grow(kNumberSize);
-        at_ = std::to_chars(at_, at_ + kNumberSize, n).ptr;
+        if (room() < kNumberSize) makeRoom(kNumberSize);
+        at_ = std::to_chars(at_, end_, n).ptr;
     }
 
-    std::string take() {
+    /// The text written, into a string; the rest of it written to the stream.
+    std::string finish() {
+        if (sink_ != nullptr) {
+            flush();
+            return {};
+        }
         text_.resize(used());
-        at_ = nullptr;
         return std::move(text_);
     }
 
   private:
     static constexpr size_t kNumberSize = 16;  // the digits of any 32-bit number, its sign included
+    FILE* sink_;
     std::string text_;
-    char* at_ = nullptr;  // within text_, which is written up to here
+    char* at_;   // within text_, written up to here
+    char* end_;  // the end of text_
 
-    size_t used() const { return at_ == nullptr ? 0 : static_cast<size_t>(at_ - text_.data()); }
-    size_t room() const { return text_.size() - used(); }
+    size_t used() const { return static_cast<size_t>(at_ - text_.data()); }
+    size_t room() const { return static_cast<size_t>(end_ - at_); }
 
-    void grow(size_t bytes) {
+    void flush() {
+        std::fwrite(text_.data(), 1, used(), sink_);
+        at_ = text_.data();
+    }
+
+    // Rare, and kept out of the paths above.
+    [[gnu::noinline]] void makeRoom(size_t bytes) {
+        if (sink_ != nullptr) flush();
         const size_t used = this->used();
-        text_.resize(std::max(2 * text_.size(), used + bytes));
+        if (used + bytes > text_.size()) text_.resize(std::max(2 * text_.size(), used + bytes));
         at_ = text_.data() + used;
+        end_ = text_.data() + text_.size();
     }
 };
 
 class TextWriter {
   public:
-    TextWriter(const Report& report, bool colour) : report_(report), p_(paletteFor(colour)) {
-        names_.reserve(report.files.size());
-        for (const CheckedFile& f : report.files) names_.push_back(visible(f.name));
-    }
+    TextWriter(const Report& report, bool colour, FILE* sink)
+        : report_(report), p_(paletteFor(colour)), names_(shownNames(report)), out_(bufferSize(sink), sink) {}
 
     std::string write() {
-        // Sized for the usual diagnostic: its heading, its quoted line and the caret line under it.
-        size_t size = 0;
-        for (const Diagnostic& d : report_.diagnostics)
-            size += kBytesPerDiagnostic + nameOf(d.range.file).size() + d.message.size() + 2 * lineOf(d.range).size();
-        out_.reserve(size);
         for (const Diagnostic& d : report_.diagnostics) diagnostic(d);
-        return out_.take();
+        return out_.finish();
     }
 
   private:
@@ -171,6 +201,23 @@ class TextWriter {
     ShownLine shown_;
     uint32_t shownFile_ = 0;
     int32_t shownLine_ = 0;  // 0: none yet
+
+    static std::vector<std::string> shownNames(const Report& report) {
+        std::vector<std::string> names;
+        names.reserve(report.files.size());
+        for (const CheckedFile& f : report.files) names.push_back(visible(f.name));
+        return names;
+    }
+
+    // A stream takes the text in pieces; a string is sized for the usual diagnostic: its heading, its
+    // quoted line and the caret line under it.
+    size_t bufferSize(FILE* sink) const {
+        if (sink != nullptr) return kStreamPiece;
+        size_t size = 0;
+        for (const Diagnostic& d : report_.diagnostics)
+            size += kBytesPerDiagnostic + nameOf(d.range.file).size() + d.message.size() + 2 * lineOf(d.range).size();
+        return size;
+    }
 
     std::string_view nameOf(uint32_t file) const {
         return file < names_.size() ? std::string_view(names_[file]) : std::string_view("?");
@@ -201,7 +248,7 @@ class TextWriter {
     }
 
     void visibleText(std::string_view bytes) {
-        if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return printable(c) || c == '\t'; }))
+        if (printableAscii(bytes) || std::all_of(bytes.begin(), bytes.end(), [](char c) { return printable(c) || c == '\t'; }))
             out_.put(bytes);
         else
             out_.put(visible(bytes));
@@ -336,6 +383,8 @@ class TextWriter {
 
 }  // namespace
 
-std::string renderText(const Report& report, bool colour) { return TextWriter(report, colour).write(); }
+std::string renderText(const Report& report, bool colour) { return TextWriter(report, colour, nullptr).write(); }
+
+void writeText(const Report& report, bool colour, FILE* out) { TextWriter(report, colour, out).write(); }
 
 }  // namespace qvek::diag
