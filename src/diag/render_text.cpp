@@ -123,18 +123,18 @@ class Buffer {
         end_ = at_ + text_.size();
     }
 
-    void put(std::string_view piece) {
+    [[gnu::always_inline]] void put(std::string_view piece) {
         if (piece.size() > room()) makeRoom(piece.size());
         std::memcpy(at_, piece.data(), piece.size());
         at_ += piece.size();
     }
 
-    void put(char c) {
+    [[gnu::always_inline]] void put(char c) {
         if (at_ == end_) makeRoom(1);
         *at_++ = c;
     }
 
-    void fill(size_t count, char c) {
+    [[gnu::always_inline]] void fill(size_t count, char c) {
         if (count > room()) makeRoom(count);
         std::memset(at_, c, count);
         at_ += count;
