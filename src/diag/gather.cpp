@@ -123,18 +123,20 @@ void keepMalformed(Gathered& g, const StatementEvent& s, const Place& at) {
 
 void statement(Gathered& g, const AsmEvent& e) {
     const StatementEvent& s = e.statement;
-    const Place at = placeOf(g, e, static_cast<int16_t>(s.label[0] != '\0' ? 1 : 0));
+    // Only pass 1's statements are placed; pass 2 marks the names it uses.
+    const bool first = e.pass == 1;
+    const Place at = first ? placeOf(g, e, static_cast<int16_t>(s.label[0] != '\0' ? 1 : 0)) : Place{};
     g.statements[e.pass]++;
     for (uint32_t i = 0; i < s.nameCount; i++) {
         const NameUse& use = s.names[i];
         if (use.entry < 0) continue;
         if (!use.defines) {
             if (static_cast<uint32_t>(use.entry) < kTableSize[use.table]) g.used[use.table][use.entry] = 1;
-        } else if (e.pass == 1) {
+        } else if (first) {
             define(g, s, use, at);
         }
     }
-    if (e.pass != 1) return;
+    if (!first) return;
     if (s.size > 0) g.program.push_back({at, s.code, s.address, s.size});
     keepNumeric(g, s, at);
     keepMalformed(g, s, at);
