@@ -18,6 +18,8 @@ import sys
 import tempfile
 from pathlib import Path
 
+from example_copy import assemble_example
+
 WORDS = 1024  # both memories hold 1024 words: 16-bit program words, 32-bit pattern words
 PACKAGES = {"iverilog": "iverilog", "verilator": "verilator", "objcopy": "binutils"}
 
@@ -77,10 +79,7 @@ def main():
     failures = []
     with tempfile.TemporaryDirectory() as folder:
         work = Path(folder)
-        for f in examples.iterdir():
-            if f.suffix in (".qvs", ".INC"):
-                shutil.copy(f, work)
-        subprocess.run([qvek, "-s", "main.qvs", "main.ucd"], cwd=work, check=True)
+        assemble_example(qvek, examples, work)
         program, pattern = load_file_words(work / "main.ucd")
         expected = {"program": program, "pattern": pattern}
         names = {"program": ("pgm.mem", "pgm.hex"), "pattern": ("pat.mem", "pat.hex")}

@@ -27,6 +27,8 @@ import xml.etree.ElementTree as ET
 import zlib
 from pathlib import Path
 
+from example_copy import assemble_example
+
 # Where the picture puts its grids, in pixels. Rendered at a quarter of its
 # size, a cell is 3 pixels square and its middle pixel is the cell's colour.
 CELL, PROGRAM_X, PATTERN_X, GRID_Y, SHRINK = 12, 60, 908, 76, 4
@@ -223,10 +225,7 @@ def main():
 
     with tempfile.TemporaryDirectory() as folder:
         work = Path(folder)
-        for f in examples.iterdir():
-            if f.suffix in (".qvs", ".INC"):
-                shutil.copy(f, work)
-        subprocess.run([qvek, "-s", "main.qvs", "main.ucd"], cwd=work, check=True)
+        assemble_example(qvek, examples, work)
 
         # A load file alone: instructions against unused memory, words against slots it does not write.
         rows = render(qvekdump, work / "main.ucd", work, failures)
