@@ -1,7 +1,7 @@
 // The check's report written out: for people as compilers write theirs (the
 // place, the source line with a caret under the range, the fix-it, the notes),
 // and for tools as versioned JSON and as SARIF 2.1.0. Reads a Report and the
-// code table only; each writer returns its text.
+// code table only; each writer returns its text (the text one also goes to a stream).
 #pragma once
 
 #include <cstdint>
