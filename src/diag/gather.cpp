@@ -28,7 +28,7 @@ struct NumberStarts {
     bool starts[256] = {};
     constexpr NumberStarts() {
         for (int c = '0'; c <= '9'; c++) starts[c] = true;
-        starts['B'] = starts['D'] = starts['H'] = starts['X'] = true;
+        for (const char base : {'B', 'D', 'H', 'X'}) starts[static_cast<unsigned char>(base)] = true;
     }
 };
 constexpr NumberStarts kNumberStart;
