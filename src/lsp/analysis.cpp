@@ -2,12 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string_view>
-#include <unordered_map>
 
 #include "core/observer.h"
 #include "diag/engine.h"
@@ -130,10 +130,13 @@ struct Builder {
             record->file = file;
             record->line = line;
             record->code = s.code;
-            if (s.label[0] != '\0') record->tokens.add(s.label);
-            record->wordToken = static_cast<uint32_t>(record->tokens.size());
-            record->tokens.add(s.word);
-            for (uint32_t i = 1; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) record->tokens.add(s.operands[i]);
+            const char* tokens[Tokens::kMaxTokens];
+            size_t count = 0;
+            if (s.label[0] != '\0') tokens[count++] = s.label;
+            record->wordToken = static_cast<uint32_t>(count);
+            tokens[count++] = s.word;
+            for (uint32_t i = 1; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) tokens[count++] = s.operands[i];
+            record->tokens.assign(tokens, count);
             record->address = s.address;
             record->size = s.size;
             record->placed = s.size > 0 && s.completed;
@@ -162,13 +165,17 @@ struct Builder {
         const TokenPlace place{record.file, record.line, token};
         if (!use.defines) {
             const int* symbol = symbolOfEntry(table, use.entry);
-            model.uses.push_back({table, record.tokens[token], symbol != nullptr ? *symbol : -1, place});
+            Use& u = model.uses.emplace_back();
+            u.table = table;
+            u.name = record.tokens.view(token);
+            u.symbol = symbol != nullptr ? *symbol : -1;
+            u.place = place;
             return;
         }
         if (use.entry < 0) return;
-        Symbol symbol;
+        Symbol& symbol = model.symbols.emplace_back();
         symbol.table = table;
-        symbol.name = record.tokens[token];
+        symbol.name = record.tokens.view(token);
         symbol.place = place;
         symbol.defined = true;
         symbol.statement = statement;
@@ -181,7 +188,6 @@ struct Builder {
                 symbol.word = st.patternMemory[entry].value;
                 break;
         }
-        model.symbols.push_back(symbol);
         if (int* of = symbolOfEntry(table, use.entry)) *of = static_cast<int>(model.symbols.size() - 1);
     }
 };
@@ -201,22 +207,56 @@ void observe(void* context, const AsmState& st, const AsmEvent& e) {
 
 // Later definitions of a name are never found: first entry for constants and
 // labels, lowest slot for pattern labels, which is the first the list holds
-// for the first two and is found here for the third.
+// for the first two and is found here for the third. A model has thousands of
+// names, made afresh at every change: one open-addressed table of their
+// numbers, allocated once, finds each name's first.
 void markShadowed(Model& model) {
-    // Hashed, one map per table: a model has thousands of names, made afresh at every change.
-    std::unordered_map<std::string_view, size_t> first[3];
-    for (auto& table : first) table.reserve(model.symbols.size());
+    size_t slots = 16;
+    while (slots < 2 * model.symbols.size()) slots *= 2;
+    std::vector<int32_t> first(slots, -1);
     for (size_t i = 0; i < model.symbols.size(); i++) {
         Symbol& s = model.symbols[i];
-        const auto [at, fresh] = first[static_cast<int>(s.table)].emplace(s.name, i);
-        if (fresh) continue;
-        Symbol& earlier = model.symbols[at->second];
-        if (s.table == Table::Pattern && s.value < earlier.value) {
-            earlier.shadowed = true;
-            at->second = i;
-        } else {
-            s.shadowed = true;
+        size_t at = (std::hash<std::string_view>{}(s.name) + static_cast<size_t>(s.table)) & (slots - 1);
+        for (;; at = (at + 1) & (slots - 1)) {
+            if (first[at] < 0) {
+                first[at] = static_cast<int32_t>(i);
+                break;
+            }
+            Symbol& earlier = model.symbols[first[at]];
+            if (earlier.table != s.table || earlier.name != s.name) continue;
+            if (s.table == Table::Pattern && s.value < earlier.value) {
+                earlier.shadowed = true;
+                first[at] = static_cast<int32_t>(i);
+            } else {
+                s.shadowed = true;
+            }
+            break;
         }
+    }
+}
+
+// Whether this model read the text of a place's file.
+bool readable(const Model& model, const diag::Range& place) {
+    const int file = model.fileOf(place);
+    return file >= 0 && model.files[file].text != nullptr;
+}
+
+// Where the editor shows each diagnostic, found once for every file: a file the
+// assembly could not read (a folder, say) has no text, so its diagnostics go to
+// the INC line that named it.
+void placeDiagnostics(Model& model) {
+    const std::vector<diag::CheckedFile>& files = model.report.files;
+    model.shown.assign(model.files.size(), {});
+    for (size_t i = 0; i < model.report.diagnostics.size(); i++) {
+        diag::Range place = model.report.diagnostics[i].range;
+        for (size_t hops = 0; hops < files.size() && !readable(model, place) && place.file < files.size(); hops++) {
+            const diag::CheckedFile& f = files[place.file];
+            if (f.includedFrom < 0) break;
+            place = {static_cast<uint32_t>(f.includedFrom), f.includeLine, f.includeColumn,
+                     f.includeColumn == 0 ? 0 : f.includeColumn + static_cast<uint32_t>(f.name.size()) - 1};
+        }
+        if (readable(model, place))
+            model.shown[model.fileOf(place)].push_back({static_cast<uint32_t>(i), place});
     }
 }
 
@@ -229,6 +269,11 @@ std::shared_ptr<const Model> Analyzer::assemble(const std::string& mainPath, con
                                                 const DocumentStore& documents) {
     auto model = std::make_shared<Model>();
     model->mainPath = mainPath;
+    // The last model's sizes: the next of a file being edited is much the same, and grows without copying.
+    Sizes& sizes = sizes_[mainPath];
+    model->statements.reserve(sizes.statements);
+    model->symbols.reserve(sizes.symbols);
+    model->uses.reserve(sizes.uses);
     Snapshot snapshot{workspace, documents, disk_, {}};
     model->files.push_back({mainPath, snapshot.textOf(mainPath)});
     Builder builder(*model, snapshot);
@@ -248,6 +293,8 @@ std::shared_ptr<const Model> Analyzer::assemble(const std::string& mainPath, con
         model->reportFiles.push_back(model->fileIndex(workspace.resolve(f.name)));
     for (const auto& [path, text] : snapshot.texts) model->reads.push_back(path);
     markShadowed(*model);
+    placeDiagnostics(*model);
+    sizes = {model->statements.size(), model->symbols.size(), model->uses.size()};
     return model;
 }
 

@@ -43,6 +43,10 @@ class Analyzer {
   private:
     std::map<std::string, DiskText> disk_;       // by path
     std::vector<diag::WarningSwitch> switches_;  // the client's, from its initialization options
+    struct Sizes {
+        size_t statements = 0, symbols = 0, uses = 0;
+    };
+    std::map<std::string, Sizes> sizes_;  // of the last model of each main source, by path
 };
 
 }  // namespace qvek::lsp

@@ -2,6 +2,7 @@
 // code, severity, related places and the Unnecessary tag of an unused name;
 // and every fix-it offered as a quick fix. Reads the models; writes nothing.
 #include <algorithm>
+#include <charconv>
 #include <optional>
 #include <set>
 
@@ -28,11 +29,6 @@ int severityOf(diag::Level level) {
     return kSeverityInformation;
 }
 
-// The model file a place of the report lies in, or -1.
-int modelFile(const Model& model, const diag::Range& place) {
-    return place.file < model.reportFiles.size() ? model.reportFiles[place.file] : -1;
-}
-
 }  // namespace
 
 // The one conversion of a place the check names (a line as the assembler counts
@@ -54,69 +50,76 @@ namespace {
 
 // The range of a place in the text this model read; null when it read no such file.
 std::optional<Range> rangeIn(const Model& model, const diag::Range& place) {
-    const int file = modelFile(model, place);
+    const int file = model.fileOf(place);
     if (file < 0 || model.files[file].text == nullptr) return std::nullopt;
     return editorRange(*model.files[file].text, place);
 }
 
-// Where the editor shows a place: a file the assembly could not read (a folder, say)
-// has no text, so its diagnostics go to the INC line that named it.
-diag::Range shownPlace(const Model& model, diag::Range place) {
-    const std::vector<diag::CheckedFile>& files = model.report.files;
-    for (size_t hops = 0; hops < files.size() && !rangeIn(model, place) && place.file < files.size(); hops++) {
-        const diag::CheckedFile& f = files[place.file];
-        if (f.includedFrom < 0) break;
-        place = {static_cast<uint32_t>(f.includedFrom), f.includeLine, f.includeColumn,
-                 f.includeColumn == 0 ? 0 : f.includeColumn + static_cast<uint32_t>(f.name.size()) - 1};
-    }
-    return place;
-}
-
+// Built member by member, as toJson is: a file may have thousands.
 json diagnosticJson(const Model& model, const diag::Diagnostic& d, const Range& range) {
-    json out = {{"range", toJson(range)},
-                {"severity", severityOf(d.level)},
-                {"code", d.code},
-                {"source", "qvek"},
-                {"message", d.message}};
+    json out = json::object();
+    out["range"] = toJson(range);
+    out["severity"] = severityOf(d.level);
+    out["code"] = d.code;
+    out["source"] = "qvek";
     // The assembler's own words below the plain ones: what qvek prints for the same mistake.
-    if (!d.historical.empty()) out["message"] = d.message + "\n" + d.historical;
-    if (d.unnecessary) out["tags"] = {kTagUnnecessary};
+    out["message"] = d.historical.empty() ? d.message : d.message + "\n" + d.historical;
+    if (d.unnecessary) out["tags"] = json::array({kTagUnnecessary});
     json related = json::array();
     for (const diag::Related& r : d.related) {
         const std::optional<Range> at = rangeIn(model, r.range);
         if (!at) continue;
-        related.push_back(
-            {{"location", {{"uri", uriOfPath(model.files[modelFile(model, r.range)].path)}, {"range", toJson(*at)}}},
-             {"message", r.message}});
+        json location = json::object();
+        location["uri"] = uriOfPath(model.files[model.fileOf(r.range)].path);
+        location["range"] = toJson(*at);
+        json item = json::object();
+        item["location"] = std::move(location);
+        item["message"] = r.message;
+        related.push_back(std::move(item));
     }
     if (!related.empty()) out["relatedInformation"] = std::move(related);
     return out;
 }
 
-// Calls visit(diagnostic, its range, its JSON) for each diagnostic of the models
-// on a file, once each: the same one through two main sources is one.
+// Calls visit(diagnostic, its range, a maker of its JSON) for each diagnostic of
+// the models on a file, once each: the same one through two main sources is one.
+// The JSON is made only when asked for, or for that comparison.
 template <typename Visit>
 void eachDiagnostic(const Models& models, const std::string& path, Visit visit) {
     std::set<std::string> seen;
     for (const auto& m : models) {
         const int file = m->fileIndex(path);
         if (file < 0) continue;
-        for (const diag::Diagnostic& d : m->report.diagnostics) {
-            const diag::Range place = shownPlace(*m, d.range);
-            if (modelFile(*m, place) != file) continue;
-            const std::optional<Range> range = rangeIn(*m, place);
-            if (!range) continue;
-            json item = diagnosticJson(*m, d, *range);
-            // Thousands of warnings are common: only a file read by two main sources needs the comparison.
-            if (models.size() == 1 || seen.insert(item.dump(-1, ' ', false, json::error_handler_t::replace)).second)
-                visit(*m, d, *range, std::move(item));
+        for (const ShownDiagnostic& shown : m->shown[file]) {
+            const diag::Diagnostic& d = m->report.diagnostics[shown.diagnostic];
+            const Range range = editorRange(*m->files[file].text, shown.place);
+            if (models.size() == 1) {
+                visit(*m, d, range, [&] { return diagnosticJson(*m, d, range); });
+                continue;
+            }
+            json item = diagnosticJson(*m, d, range);
+            if (seen.insert(item.dump(-1, ' ', false, json::error_handler_t::replace)).second)
+                visit(*m, d, range, [&] { return std::move(item); });
         }
     }
 }
 
-void appendPlace(std::string& key, const diag::Range& r) {
-    key += std::to_string(r.file) + ':' + std::to_string(r.line) + ':' + std::to_string(r.firstColumn) + '-' +
-           std::to_string(r.lastColumn) + ' ';
+void appendNumber(std::string& key, uint64_t n) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    key.append(digits, end);
+}
+
+// The place and the text it lies in: together they decide the editor's range.
+void appendPlace(std::string& key, const Text* text, const diag::Range& r) {
+    appendNumber(key, reinterpret_cast<uintptr_t>(text));
+    key += ':';
+    appendNumber(key, static_cast<uint32_t>(r.line));
+    key += ':';
+    appendNumber(key, r.firstColumn);
+    key += '-';
+    appendNumber(key, r.lastColumn);
+    key += ' ';
 }
 
 bool before(const Position& a, const Position& b) {
@@ -129,8 +132,8 @@ bool overlaps(const Range& a, const Range& b) { return !before(a.end, b.start) &
 
 json diagnostics(const Models& models, const std::string& path) {
     json list = json::array();
-    eachDiagnostic(models, path, [&](const Model&, const diag::Diagnostic&, const Range&, json item) {
-        list.push_back(std::move(item));
+    eachDiagnostic(models, path, [&](const Model&, const diag::Diagnostic&, const Range&, auto item) {
+        list.push_back(item());
     });
     return list;
 }
@@ -140,18 +143,25 @@ std::string diagnosticsKey(const Models& models, const std::string& path) {
     for (const auto& m : models) {
         const int file = m->fileIndex(path);
         if (file < 0) continue;
-        // The text decides the editor's ranges; a text unchanged is the same object.
-        key += std::to_string(reinterpret_cast<uintptr_t>(m->files[file].text.get())) + '|';
-        for (const diag::Diagnostic& d : m->report.diagnostics) {
-            const diag::Range place = shownPlace(*m, d.range);
-            if (modelFile(*m, place) != file) continue;
-            key += d.code + static_cast<char>('0' + static_cast<int>(d.level)) + (d.unnecessary ? "u " : " ");
-            appendPlace(key, place);
-            key += d.message + '\n';
+        key += '|';
+        for (const ShownDiagnostic& shown : m->shown[file]) {
+            const diag::Diagnostic& d = m->report.diagnostics[shown.diagnostic];
+            key += d.code;
+            key += static_cast<char>('0' + static_cast<int>(d.level));
+            key += d.unnecessary ? 'u' : ' ';
+            appendPlace(key, m->files[file].text.get(), shown.place);
+            key += d.message;
+            key += '\n';
+            key += d.historical;
+            key += '\n';
             for (const diag::Related& r : d.related) {
-                key += m->files[std::max(modelFile(*m, r.range), 0)].path + ' ';
-                appendPlace(key, r.range);
-                key += r.message + '\n';
+                const int at = m->fileOf(r.range);
+                if (at < 0) continue;
+                key += m->files[at].path;
+                key += ' ';
+                appendPlace(key, m->files[at].text.get(), r.range);
+                key += r.message;
+                key += '\n';
             }
         }
     }
@@ -160,19 +170,19 @@ std::string diagnosticsKey(const Models& models, const std::string& path) {
 
 json codeActions(const Models& models, const std::string& path, const Range& requested) {
     json actions = json::array();
-    eachDiagnostic(models, path, [&](const Model& m, const diag::Diagnostic& d, const Range& range, json item) {
+    eachDiagnostic(models, path, [&](const Model& m, const diag::Diagnostic& d, const Range& range, auto item) {
         if (d.fixes.empty() || !overlaps(range, requested)) return;
         json changes = json::object();
         for (const diag::FixIt& fix : d.fixes) {
             const std::optional<Range> at = rangeIn(m, fix.range);
             if (!at) return;  // a fix in a file this assembly did not read is no certain fix
-            const std::string uri = uriOfPath(m.files[modelFile(m, fix.range)].path);
+            const std::string uri = uriOfPath(m.files[m.fileOf(fix.range)].path);
             changes[uri].push_back({{"range", toJson(*at)}, {"newText", fix.replacement}});
         }
         const std::string& first = d.fixes.front().replacement;
         actions.push_back({{"title", first.empty() ? "Remove it" : "Replace with '" + first + "'"},
                            {"kind", "quickfix"},
-                           {"diagnostics", json::array({std::move(item)})},
+                           {"diagnostics", json::array({item()})},
                            {"isPreferred", true},
                            {"edit", {{"changes", std::move(changes)}}}});
     });

@@ -4,7 +4,9 @@
 // only; every feature reads it.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,11 +32,19 @@ struct TokenPlace {
 // a model holds thousands of lines, and is made afresh at every change.
 class Tokens {
   public:
-    void add(const char* token) {
-        if (count_ == kMaxTokens) return;
-        if (count_ > 0) text_ += ' ';
-        start_[count_++] = static_cast<uint16_t>(text_.size());
-        text_ += token;
+    static constexpr size_t kMaxTokens = kMaxOperands + 2;  // a label, the statement word and the operands
+
+    /// Takes a line's tokens (the first kMaxTokens of them) in one allocation.
+    void assign(const char* const* tokens, size_t count) {
+        size_t lengths[kMaxTokens];
+        size_t total = 0;
+        count_ = static_cast<uint8_t>(std::min(count, kMaxTokens));
+        for (size_t i = 0; i < count_; i++) total += (lengths[i] = std::strlen(tokens[i])) + 1;
+        text_.assign(total > 0 ? total - 1 : 0, ' ');
+        for (size_t i = 0, at = 0; i < count_; at += lengths[i++] + 1) {
+            start_[i] = static_cast<uint16_t>(at);
+            std::memcpy(text_.data() + at, tokens[i], lengths[i]);
+        }
     }
     size_t size() const { return count_; }
     std::string_view view(size_t i) const {
@@ -46,7 +56,6 @@ class Tokens {
     size_t lineLength() const { return text_.size(); }
 
   private:
-    static constexpr size_t kMaxTokens = 18;  // a label, the statement word and 16 operands
     std::string text_;
     uint16_t start_[kMaxTokens] = {};
     uint8_t count_ = 0;
@@ -91,6 +100,12 @@ struct SourceFile {
     SharedText text;   // the text the passes read (empty when it could not be read)
 };
 
+// A diagnostic of the report at the place the editor shows it.
+struct ShownDiagnostic {
+    uint32_t diagnostic = 0;  // index into Model::report.diagnostics
+    diag::Range place;        // its range, or the INC line that named a file without text
+};
+
 struct Model {
     std::string mainPath;           // the main source
     std::vector<SourceFile> files;  // [0] = main source, then every file read
@@ -99,9 +114,14 @@ struct Model {
     std::vector<Statement> statements;  // in reading order of pass 1
     diag::Report report;                // the check of this assembly: its diagnostics
     std::vector<int> reportFiles;       // the index in files of each of report.files, -1 when none
+    std::vector<std::vector<ShownDiagnostic>> shown;  // by index in files: the diagnostics shown there, in report order
     std::vector<std::string> reads;     // every file the passes asked for, found or not
     bool assembled = false;             // qvek assembles it without an error
 
+    /// The index in files of a place of the report, or -1.
+    int fileOf(const diag::Range& place) const {
+        return place.file < reportFiles.size() ? reportFiles[place.file] : -1;
+    }
     /// The index of a file, or -1 when this assembly did not read it.
     int fileIndex(const std::string& path) const {
         for (size_t i = 0; i < files.size(); i++)

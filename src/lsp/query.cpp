@@ -44,9 +44,24 @@ Range lineRange(const Model& model, uint32_t file, uint32_t line) {
     return {text.positionOf(line, spans.front().begin), text.positionOf(line, spans.back().end)};
 }
 
+namespace {
+
+json positionJson(const Position& p) {
+    json out = json::object();
+    out["line"] = p.line;
+    out["character"] = p.character;
+    return out;
+}
+
+}  // namespace
+
+// Built member by member: nested braces would copy each inner object, and
+// thousands of diagnostics each carry a range.
 json toJson(const Range& r) {
-    return {{"start", {{"line", r.start.line}, {"character", r.start.character}}},
-            {"end", {{"line", r.end.line}, {"character", r.end.character}}}};
+    json out = json::object();
+    out["start"] = positionJson(r.start);
+    out["end"] = positionJson(r.end);
+    return out;
 }
 
 json locationOf(const Model& model, const TokenPlace& place) {

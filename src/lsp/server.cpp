@@ -296,6 +296,8 @@ void Server::assemble(const std::string& mainPath) {
     std::set<std::string> touched;
     if (main.model != nullptr)
         for (const SourceFile& f : main.model->files) touched.insert(f.path);
+    // The model replaced is let go once the diagnostics are out: the editor need not wait for it.
+    const std::shared_ptr<const Model> replaced = std::move(main.model);
     main.model = analyzer_.assemble(mainPath, workspace_, documents_);
     main.due.reset();
     for (const SourceFile& f : main.model->files) touched.insert(f.path);
@@ -315,11 +317,14 @@ void Server::publish(const std::vector<std::string>& paths) {
         json list = diagnostics(models, path);
         const auto last = published_.find(path);
         if (last == published_.end() ? list.empty() : last->second == list) continue;
-        dispatcher_.notify("textDocument/publishDiagnostics", {{"uri", uriOfPath(path)}, {"diagnostics", list}});
-        if (list.empty())
+        // Thousands of diagnostics: the list goes into the parameters and is kept from there, not copied.
+        json params = {{"uri", uriOfPath(path)}};
+        json& sent = params["diagnostics"] = std::move(list);
+        dispatcher_.notify("textDocument/publishDiagnostics", params);
+        if (sent.empty())
             published_.erase(path);
         else
-            published_[path] = std::move(list);
+            published_[path] = std::move(sent);
     }
 }
 
