@@ -22,6 +22,22 @@ struct DigitValues {
 };
 constexpr DigitValues kDigitValue;
 
+// The bytes a number token can begin with, a base letter or a digit: a token beginning with any other
+// reads whole (readsWhole), which spares the test for most operators and names of an expression.
+struct NumberStarts {
+    bool starts[256] = {};
+    constexpr NumberStarts() {
+        for (int c = '0'; c <= '9'; c++) starts[c] = true;
+        for (const char base : {'B', 'D', 'H', 'X'}) starts[static_cast<unsigned char>(base)] = true;
+    }
+};
+constexpr NumberStarts kNumberStart;
+
+// Tells whether a token of a number operand may fail to read whole: not a '#' name, not empty, and not whole.
+bool malformed(const char* token) {
+    return kNumberStart.starts[static_cast<unsigned char>(token[0])] && !readsWhole(token);
+}
+
 // Room for each table's entries, so that every entry an event names has its flags.
 constexpr uint32_t kTableSize[3] = {kPatternSlots, kMaxDefinitions, kMaxProgramLabels};
 
@@ -75,7 +91,7 @@ void keepNumeric(Gathered& g, const StatementEvent& s, const Place& at) {
 void keepMalformed(Gathered& g, const StatementEvent& s, const Place& at) {
     const auto keep = [&](uint32_t operand, OperandKind table) {
         const char* token = s.operands[operand];
-        if (token[0] == '#' || token[0] == '\0' || readsWhole(token)) return;
+        if (!malformed(token)) return;
         MalformedNumber m{at, table, token};
         m.place.token = tokenOf(s, operand);
         g.malformed.push_back(std::move(m));
@@ -89,7 +105,7 @@ void keepMalformed(Gathered& g, const StatementEvent& s, const Place& at) {
         case StatementCode::Def:
             for (uint32_t i = 2; i <= kMaxOperands && s.operands[i][0] != '\0'; i++) {
                 // The operators read whole as numbers but XOR, which is told by its word.
-                if (s.operands[i][0] == '#' || readsWhole(s.operands[i])) continue;
+                if (!malformed(s.operands[i])) continue;
                 const StatementCode op = lookupKeyword(s.operands[i]);
                 if (op != StatementCode::Not && op != StatementCode::And && op != StatementCode::Or &&
                     op != StatementCode::Xor)
@@ -107,18 +123,20 @@ void keepMalformed(Gathered& g, const StatementEvent& s, const Place& at) {
 
 void statement(Gathered& g, const AsmEvent& e) {
     const StatementEvent& s = e.statement;
-    const Place at = placeOf(g, e, static_cast<int16_t>(s.label[0] != '\0' ? 1 : 0));
+    // Only pass 1's statements are placed; pass 2 marks the names it uses.
+    const bool first = e.pass == 1;
+    const Place at = first ? placeOf(g, e, static_cast<int16_t>(s.label[0] != '\0' ? 1 : 0)) : Place{};
     g.statements[e.pass]++;
     for (uint32_t i = 0; i < s.nameCount; i++) {
         const NameUse& use = s.names[i];
         if (use.entry < 0) continue;
         if (!use.defines) {
             if (static_cast<uint32_t>(use.entry) < kTableSize[use.table]) g.used[use.table][use.entry] = 1;
-        } else if (e.pass == 1) {
+        } else if (first) {
             define(g, s, use, at);
         }
     }
-    if (e.pass != 1) return;
+    if (!first) return;
     if (s.size > 0) g.program.push_back({at, s.code, s.address, s.size});
     keepNumeric(g, s, at);
     keepMalformed(g, s, at);

@@ -389,8 +389,9 @@ namespace {
 void describe(Diagnostic& d, const Report& report, Code code, const Place& place, std::string&& message) {
     const CodeInfo& info = infoOf(code);
     d.level = info.level;
-    d.code = info.code;
-    d.name = info.name;
+    // Appended to the new diagnostic's empty strings, the cheapest way in (a check may make thousands).
+    d.code.append(info.code);
+    d.name.append(info.name);
     d.message = std::move(message);
     d.range = rangeOf(report, place);
 }

@@ -1,10 +1,11 @@
 // The check's report written out: for people as compilers write theirs (the
 // place, the source line with a caret under the range, the fix-it, the notes),
 // and for tools as versioned JSON and as SARIF 2.1.0. Reads a Report and the
-// code table only; each writer returns its text.
+// code table only; each writer returns its text (the text one also goes to a stream).
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,8 @@ constexpr int kReportJsonVersion = 1;  // the JSON report's "version"
 
 /// The report as text, one diagnostic after the other; with ANSI colours when colour is set.
 std::string renderText(const Report& report, bool colour);
+/// The same text written to a stream a piece at a time; the caller checks the stream for errors.
+void writeText(const Report& report, bool colour, FILE* out);
 /// The report as the JSON document of docs/diagnostics-json.md.
 std::string renderJson(const Report& report);
 /// The report as a SARIF 2.1.0 log; file names are made relative to workingDirectory where they lie within it.

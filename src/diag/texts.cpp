@@ -9,6 +9,8 @@ namespace qvek::diag {
 
 namespace {
 
+constexpr size_t kTypicalLineBytes = 32;  // sizes a file's line table before its lines are counted
+
 // Reads a stream to its end, or to the most a check keeps; true when it was read whole without a fault.
 bool readAll(FILE* stream, std::string& bytes) {
     // Sized once where the stream can tell its length; a stream that cannot grows as it is read.
@@ -32,10 +34,7 @@ FILE* openDirectly(const Gathered& g, const char* name) {
 void splitLines(std::shared_ptr<const std::string> bytes, CheckedFile& file) {
     const char* const begin = bytes->data();
     const char* const end = begin + bytes->size();
-    size_t count = 1;
-    for (const char* p = begin; (p = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))); p++)
-        count++;
-    file.lines.reserve(count);
+    file.lines.reserve(bytes->size() / kTypicalLineBytes + 1);
     for (const char* start = begin; start < end;) {
         const char* stop = static_cast<const char*>(std::memchr(start, '\n', static_cast<size_t>(end - start)));
         const char* next = stop == nullptr ? end : stop + 1;

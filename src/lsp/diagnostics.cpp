@@ -110,15 +110,18 @@ void appendNumber(std::string& key, uint64_t n) {
     key.append(digits, end);
 }
 
-// The place and the text it lies in: together they decide the editor's range.
+// A place as the editor sees it: its range in the text it lies in, so that a
+// change to that text which moves the place changes the key.
 void appendPlace(std::string& key, const Text* text, const diag::Range& r) {
-    appendNumber(key, reinterpret_cast<uintptr_t>(text));
-    key += ':';
-    appendNumber(key, static_cast<uint32_t>(r.line));
-    key += ':';
-    appendNumber(key, r.firstColumn);
-    key += '-';
-    appendNumber(key, r.lastColumn);
+    if (text == nullptr) {
+        key += "- ";
+        return;
+    }
+    const Range range = editorRange(*text, r);
+    for (const uint32_t n : {range.start.line, range.start.character, range.end.line, range.end.character}) {
+        appendNumber(key, n);
+        key += ':';
+    }
     key += ' ';
 }
 

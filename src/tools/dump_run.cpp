@@ -412,16 +412,19 @@ bool wantsColour(const DumpOptions& options, FILE* out) {
     return isatty(fileno(out)) != 0;
 }
 
-std::string renderReport(const DumpOptions& options, const diag::Report& report, FILE* out) {
+// The report in its format: text written as it is made, the documents made whole first.
+void writeReport(const DumpOptions& options, const diag::Report& report, FILE* out) {
+    std::string document;
     switch (options.format) {
-        case ReportFormat::Json: return diag::renderJson(report);
+        case ReportFormat::Json: document = diag::renderJson(report); break;
         case ReportFormat::Sarif: {
             char directory[kPathBufferSize * 4];
-            return diag::renderSarif(report, getcwd(directory, sizeof directory) != nullptr ? directory : "");
+            document = diag::renderSarif(report, getcwd(directory, sizeof directory) != nullptr ? directory : "");
+            break;
         }
-        case ReportFormat::Text: break;
+        case ReportFormat::Text: diag::writeText(report, wantsColour(options, out), out); return;
     }
-    return diag::renderText(report, wantsColour(options, out));
+    std::fwrite(document.data(), 1, document.size(), out);
 }
 
 // The check: every diagnostic of the source and its includes, then 1 when there was an error.
@@ -431,20 +434,18 @@ int checkSource(const DumpOptions& options) {
     check.switches = options.switches;
     check.warningsAsErrors = options.warningsAsErrors;
     diag::Report found;
-    std::string text;
     Output out;
     try {
         found = diag::check(options.fileName, check);
         for (uint32_t i = 0; i < found.files.size(); i++)
             noteRead(files, found.files[i].name.c_str(), identityOf(found.files[i].name.c_str()), i == 0);
         if (openOutput(options, files, out) < 0) return kFailureStatus;
-        text = renderReport(options, found, out.stream);
+        writeReport(options, found, out.stream);
     } catch (const std::bad_alloc&) {
         report("\nERROR:- Out of memory checking the source %s !", options.fileName);
         closeOutput(out, false);
         return kFailureStatus;
     }
-    std::fwrite(text.data(), 1, text.size(), out.stream);
     const int status = closeOutput(out, true);
     return found.errors > 0 ? kFailureStatus : status;
 }

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <cstdio>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "diag/engine.h"
 
@@ -60,6 +62,45 @@ TEST(RenderText, WritesPlaceCaretFixNotesAndIncludeChain) {
     const std::string coloured = renderText(sample(), true);
     EXPECT_NE(coloured.find("\033[1;31merror:"), std::string::npos);
     EXPECT_NE(coloured.find("\033[1;35mwarning:"), std::string::npos);
+}
+
+// A stream is given the text a piece at a time: it must get the very bytes
+// renderText returns, over lines of any bytes (odd ones at every place of the
+// eight-byte windows plain lines are told by), and a line longer than a piece.
+TEST(RenderText, StreamGetsTheBytesOfTheString) {
+    const char* plain[] = {"LDA ", "#A", " ", "~", "ORG PGM 7 "};
+    const char* odd[] = {"\t", "\x01", "\x1f", "\x7f", "\x80", "\xc3\xa9", "\xff"};
+    std::mt19937 random(8);
+    std::vector<std::string> lines(600);
+    for (std::string& line : lines) {
+        for (int n = random() % 16; n > 0; n--) line += plain[random() % std::size(plain)];
+        if (random() % 4 != 0) line.insert(random() % (line.size() + 1), odd[random() % std::size(odd)]);
+    }
+    lines.push_back(std::string(100000, 'A'));
+    Report r = sample();
+    for (const std::string& line : lines) r.files[0].lines.push_back(line);
+    for (uint32_t i = 0; i < lines.size(); i++) {
+        Diagnostic d = r.diagnostics[i % 2];
+        const uint32_t first = 1 + random() % (lines[i].size() + 1);
+        d.range = {0, static_cast<int32_t>(4 + i), first, first + static_cast<uint32_t>(random() % 6)};
+        if (i % 3 == 0) d.fixes = {{d.range, i % 2 ? "#B" : ""}};
+        r.diagnostics.push_back(d);
+    }
+    for (const bool colour : {false, true}) {
+        const std::string expected = renderText(r, colour);
+        ASSERT_GT(expected.size(), 200000u);
+        FILE* stream = std::tmpfile();
+        ASSERT_NE(stream, nullptr);
+        writeText(r, colour, stream);
+        std::string written(expected.size() + 1, '\0');
+        std::rewind(stream);
+        written.resize(std::fread(written.data(), 1, written.size(), stream));
+        std::fclose(stream);
+        EXPECT_EQ(written, expected) << colour;
+        for (const char c : expected)
+            ASSERT_FALSE((static_cast<unsigned char>(c) < 0x20 && c != '\n' && c != '\t' && !(colour && c == '\033')) ||
+                         c == '\x7f' || c == '\x80' || c == '\xff');
+    }
 }
 
 TEST(RenderJson, ReadsBackWithEveryField) {
