@@ -17,10 +17,10 @@ bool DocumentStore::change(const std::string& uri, int64_t version, const std::v
             bytes = e.text;
             continue;
         }
-        // Each range counts in the text as the edits before it left it.
-        const Text current(bytes);
-        size_t from = current.offsetOf(e.range.start);
-        size_t to = current.offsetOf(e.range.end);
+        // Each range counts in the text as the edits before it left it: found by a walk, as a
+        // Text of each step would copy the whole document once per edit.
+        size_t from = offsetIn(bytes, e.range.start);
+        size_t to = offsetIn(bytes, e.range.end);
         if (to < from) std::swap(from, to);
         bytes.replace(from, to - from, e.text);
     }

@@ -68,7 +68,10 @@ void Dispatcher::dispatchOne(const json& message) {
         return;
     }
     const std::string name = method->get<std::string>();
-    const json params = message.contains("params") ? message["params"] : json::object();
+    // By reference: the params of a didOpen or a whole-text change hold the document.
+    static const json kNoParams = json::object();
+    const auto given = message.find("params");
+    const json& params = given != message.end() ? *given : kNoParams;
     if (gate && !gate(name, replyId, isRequest)) return;
     if (!isRequest) {
         // Unknown notifications, $/ ones included, are ignored.

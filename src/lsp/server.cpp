@@ -10,17 +10,14 @@ namespace qvek::lsp {
 
 namespace {
 
-Position positionOf(const json& params) {
-    const json& p = params.at("position");
-    return {uintegerOf(p.at("line")), uintegerOf(p.at("character"))};
-}
+Position placeOf(const json& p) { return {uintegerOf(p.at("line")), uintegerOf(p.at("character"))}; }
+
+Position positionOf(const json& params) { return placeOf(params.at("position")); }
 
 // TextDocumentSyncKind.Incremental: the editor sends the edited ranges.
 constexpr int kIncrementalSync = 2;
 
-Range rangeFrom(const json& r) {
-    return {positionOf({{"position", r.at("start")}}), positionOf({{"position", r.at("end")}})};
-}
+Range rangeFrom(const json& r) { return {placeOf(r.at("start")), placeOf(r.at("end"))}; }
 
 // The check's warnings as the client's initialization options switch them:
 // {"warnings": {"all": false, "unused-label": true}}: "all" first, then each
@@ -151,13 +148,10 @@ void Server::registerHandlers() {
             Edit e;
             e.text = change.at("text").get<std::string>();
             e.wholeText = !change.contains("range");
-            if (!e.wholeText) {
-                const json& r = change["range"];
-                e.range = {positionOf({{"position", r.at("start")}}), positionOf({{"position", r.at("end")}})};
-            }
+            if (!e.wholeText) e.range = rangeFrom(change["range"]);
             edits.push_back(std::move(e));
         }
-        if (documents_.change(uri, doc.value("version", 0), edits)) changed(pathOfUri(uri), false);
+        if (documents_.change(uri, doc.value("version", 0), edits)) changed(documents_.byUri(uri)->path, false);
     });
     dispatcher_.onNotification("textDocument/didSave", [this](const json& params) {
         changed(pathOfUri(params.at("textDocument").at("uri").get<std::string>()), true);
@@ -168,8 +162,7 @@ void Server::registerHandlers() {
         // Another spelling of the URI may still hold the file open.
         if (!documents_.close(uri) || documents_.byPath(path) != nullptr) return;
         const auto main = mains_.find(path);
-        const std::vector<std::string> disk = workspace_.diskMainSources();
-        if (main != mains_.end() && std::find(disk.begin(), disk.end(), path) == disk.end()) {
+        if (main != mains_.end() && !workspace_.isDiskMainSource(path)) {
             // A main source that was open only: its diagnostics go with it.
             std::vector<std::string> files;
             if (main->second.model != nullptr)

@@ -67,6 +67,17 @@ uint32_t Text::sourceLineAt(size_t offset) const {
 
 size_t Text::sourceLineStart(uint32_t i) const { return i < sourceStarts_.size() ? sourceStarts_[i] : bytes_.size(); }
 
+size_t offsetIn(std::string_view bytes, Position p) {
+    size_t start = 0;
+    for (uint32_t line = 0; line < p.line; line++) {
+        const size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) return bytes.size();
+        start = end + (bytes.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    const size_t end = std::min(bytes.find_first_of("\r\n", start), bytes.size());
+    return start + bytesOfUnits(bytes.substr(start, end - start), p.character);
+}
+
 uint32_t utf16Units(std::string_view line, size_t bytes) {
     uint32_t units = 0;
     for (size_t i = 0; i < line.size() && i < bytes;) {

@@ -63,6 +63,8 @@ class Text {
 
 using SharedText = std::shared_ptr<const Text>;
 
+/// Text::offsetOf for bytes not made a Text: walks to the line, copying nothing.
+size_t offsetIn(std::string_view bytes, Position p);
 /// UTF-16 code units in the first bytes of a line; a byte that is no valid UTF-8 counts as one unit.
 uint32_t utf16Units(std::string_view line, size_t bytes);
 /// Bytes that make up the first units UTF-16 code units of a line (clamped to the line).

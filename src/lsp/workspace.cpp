@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <system_error>
 
 namespace qvek::lsp {
@@ -28,12 +29,26 @@ std::string normal(const fs::path& p) {
     return s;
 }
 
+// Tells whether an absolute path is normal already: no empty, "." or ".." step, no slash at the end.
+// Most URIs an editor sends name one so, and taking a path apart costs more than the request.
+bool isNormal(const std::string& path) {
+    if (path == "/") return true;
+    for (size_t at = 1;;) {
+        const size_t end = std::min(path.find('/', at), path.size());
+        const std::string_view step(path.data() + at, end - at);
+        if (step.empty() || step == "." || step == "..") return false;
+        if (end == path.size()) return true;
+        at = end + 1;
+    }
+}
+
 }  // namespace
 
 std::string pathOfUri(const std::string& uri) {
     constexpr char kScheme[] = "file://";
     if (uri.compare(0, sizeof kScheme - 1, kScheme) != 0) return {};
     std::string path;
+    path.reserve(uri.size());
     for (size_t i = sizeof kScheme - 1; i < uri.size(); i++) {
         if (uri[i] == '?' || uri[i] == '#') break;
         if (uri[i] == '%' && i + 2 < uri.size() && hexValue(uri[i + 1]) >= 0 && hexValue(uri[i + 2]) >= 0) {
@@ -45,7 +60,7 @@ std::string pathOfUri(const std::string& uri) {
     }
     // An authority (file://host/path) is not this machine's file; a path must be absolute.
     if (path.empty() || path[0] != '/' || path.find('\0') != std::string::npos) return {};
-    return normal(path);
+    return isNormal(path) ? path : normal(path);
 }
 
 std::string uriOfPath(const std::string& path) {
@@ -96,6 +111,16 @@ std::vector<std::string> Workspace::diskMainSources() const {
     }
     std::sort(found.begin(), found.end());
     return found;
+}
+
+bool Workspace::isDiskMainSource(const std::string& path) const {
+    // One file's status, not a listing of the folder: a folder may hold thousands of files.
+    const std::string prefix = root_ == "/" ? root_ : root_ + "/";
+    if (path.compare(0, prefix.size(), prefix) != 0 || path.find('/', prefix.size()) != std::string::npos ||
+        !isMainSource(path))
+        return false;
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
 }
 
 }  // namespace qvek::lsp

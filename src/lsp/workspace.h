@@ -29,6 +29,8 @@ class Workspace {
     std::string nameOf(const std::string& path) const;
     /// The main sources directly in the root folder on disk, sorted.
     std::vector<std::string> diskMainSources() const;
+    /// Tells whether a normalised path is a main source directly in the root folder on disk.
+    bool isDiskMainSource(const std::string& path) const;
 
   private:
     std::string root_;

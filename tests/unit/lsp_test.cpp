@@ -483,5 +483,48 @@ TEST(LspText, Utf16ColumnsAndBytesAgree) {
     EXPECT_EQ(utf16Units("\xF0\x9F\x98\x80x", 5), 3u);  // a surrogate pair, then x
 }
 
+TEST(LspText, AWalkFindsThePositionsTheLineTableFinds) {
+    std::mt19937 rng(11);
+    const std::string pieces[] = {"\n", "\r\n", "\r", "a", "\xC3\xA4", "\xF0\x9F\x98\x80"};
+    for (int round = 0; round < 100; round++) {
+        std::string bytes;
+        for (int i = rng() % 16; i > 0; i--) bytes += pieces[rng() % 6];
+        const Text text(bytes);
+        for (uint32_t line : {0u, 1u, 2u, 3u, 5u, 9u, UINT32_MAX})
+            for (uint32_t character : {0u, 1u, 2u, 3u, 7u, UINT32_MAX})
+                ASSERT_EQ(offsetIn(bytes, {line, character}), text.offsetOf({line, character}))
+                    << json(bytes).dump() << " " << line << ":" << character;
+    }
+}
+
+TEST(LspWorkspace, UriSpellingsOfOneFileGiveOnePath) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"file:///d/t.qvs", "/d/t.qvs"},   {"file:///d/./t.qvs", "/d/t.qvs"},  {"file:///d//t.qvs", "/d/t.qvs"},
+        {"file:///d/x/../t.qvs", "/d/t.qvs"}, {"file:///d/%74.qvs", "/d/t.qvs"}, {"file:///d/%2E/t.qvs", "/d/t.qvs"},
+        {"file:///d/", "/d"},              {"file:///", "/"},                  {"file:///..", "/"},
+        {"file:///d/.t/..t", "/d/.t/..t"}, {"file:///d/t.qvs/.", "/d/t.qvs"},  {"file://host/d", ""},
+    };
+    for (const auto& [uri, path] : cases) EXPECT_EQ(pathOfUri(uri), path) << uri;
+}
+
+TEST(LspWorkspace, OneFileIsAMainSourceOnDiskAsTheFolderListsIt) {
+    const fs::path root = fs::temp_directory_path() / ("qvek-lsp-disk-" + std::to_string(getpid()));
+    fs::create_directories(root / "sub");
+    fs::create_directories(root / "f.qvs");
+    for (const char* name : {"a.qvs", "B.QVS", "c.inc", "sub/e.qvs"}) std::ofstream(root / name) << "NOP\n";
+    fs::create_symlink(root / "a.qvs", root / "link.qvs");
+    fs::create_symlink(root / "missing", root / "dangling.qvs");
+    Workspace workspace;
+    workspace.setRoot(root.string());
+    const std::vector<std::string> listed = workspace.diskMainSources();
+    for (const char* name : {"a.qvs", "B.QVS", "c.inc", "f.qvs", "sub", "sub/e.qvs", "link.qvs", "dangling.qvs",
+                             "none.qvs"}) {
+        const std::string path = workspace.resolve(name);
+        EXPECT_EQ(workspace.isDiskMainSource(path), std::count(listed.begin(), listed.end(), path) == 1) << name;
+    }
+    EXPECT_EQ(listed.size(), 3u);
+    fs::remove_all(root);
+}
+
 }  // namespace
 }  // namespace qvek::lsp
